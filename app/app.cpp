@@ -1,0 +1,49 @@
+#include "app/app.h"
+
+#include <GL/gl.h>
+
+#include "app/frame_commands.h"
+#include "app/input.h"
+#include "app/log.h"
+#include "app/platform.h"
+#include "app/stopwatch.h"
+#include "editor/editor_frame.h"
+#include "scene/scene.h"
+
+bool InitApplication() {
+  stopwatch.Start();
+  CreateInputDevices();
+  NewProject();
+  return true;
+}
+
+bool RunMainLoopPass() {
+  mouseState.wheel = 0;
+  DrainEvents();
+  if (!RunFrameCommands() || quitFlag) return false;
+  DrawFrame();
+  return true;
+}
+
+void DrawFrame() {
+  glDisable(GL_SCISSOR_TEST);
+  glClear(GL_COLOR_BUFFER_BIT);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glEnable(GL_BLEND);
+  glColor4f(1, 1, 1, 1);
+  if (EditorFrame()) {
+    glDisable(GL_BLEND);
+    glFlush();
+    SwapGLBuffers();
+  }
+}
+
+void wekFree() {
+  LogMessage("wekFree()");
+  if (project.root != nullptr) {
+    FreeObject(project.root);
+    project.root = project.camera = project.selected = nullptr;
+    project.alignmentParent = nullptr;
+  }
+  FreeInputDevices();
+}

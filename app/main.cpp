@@ -1,0 +1,41 @@
+// The program's entry: reads the command line, opens the window, runs the main loop until the
+// window is closed, and shuts everything down in order.
+#include <cstdio>
+
+#include "app/app.h"
+#include "app/command_line.h"
+#include "app/log.h"
+#include "app/platform.h"
+
+int main(int argc, char** argv) {
+  CommandLine options;
+  char error[256];
+  if (!ParseCommandLine(argc, argv, &options, error, sizeof error)) {
+    std::fprintf(stderr, "tavoka: %s\n", error);
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(UsageText(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("tavoka %s\n", TAVOKA_VERSION);
+    return 0;
+  }
+  SetLogFile(options.logPath);
+
+  typedChar = 0;
+  logicalWidth = 1024;
+  logicalHeight = 768;
+  windowX = windowY = 50;
+  if (!CreateGLWindow("Tavoka", 1024, 768, 32, false)) return 1;
+  if (!InitApplication()) {
+    DestroyGLWindow();
+    return 1;
+  }
+  while (RunMainLoopPass()) {
+  }
+  wekFree();
+  DestroyGLWindow();
+  return 0;
+}

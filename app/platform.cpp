@@ -1,0 +1,358 @@
+// SDL2 implementation of the window layer. Nothing else in the program includes SDL.
+#include "app/platform.h"
+
+#include <SDL.h>
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/input.h"
+#include "app/log.h"
+
+MouseState mouseState;
+int32_t logicalWidth = 1024, logicalHeight = 768;
+int32_t windowX = 50, windowY = 50;
+uint8_t quitFlag = 0;
+uint8_t typedChar = 0;
+
+namespace {
+
+SDL_Window* window = nullptr;
+SDL_GLContext glContext = nullptr;
+bool sdlVideoUp = false;
+bool windowHeadless = false;
+
+// SDL scancode to DirectInput scan code, for the whole PC keyboard. Keys without a
+// DirectInput code map to 0 and are ignored.
+struct ScanCodePair {
+  SDL_Scancode sdl;
+  uint8_t dik;
+};
+const ScanCodePair kScanCodes[] = {
+    {SDL_SCANCODE_ESCAPE, 1},        {SDL_SCANCODE_1, 2},
+    {SDL_SCANCODE_2, 3},             {SDL_SCANCODE_3, 4},
+    {SDL_SCANCODE_4, 5},             {SDL_SCANCODE_5, 6},
+    {SDL_SCANCODE_6, 7},             {SDL_SCANCODE_7, 8},
+    {SDL_SCANCODE_8, 9},             {SDL_SCANCODE_9, 10},
+    {SDL_SCANCODE_0, 11},            {SDL_SCANCODE_MINUS, 12},
+    {SDL_SCANCODE_EQUALS, 13},       {SDL_SCANCODE_BACKSPACE, 14},
+    {SDL_SCANCODE_TAB, 15},          {SDL_SCANCODE_Q, 16},
+    {SDL_SCANCODE_W, 17},            {SDL_SCANCODE_E, 18},
+    {SDL_SCANCODE_R, 19},            {SDL_SCANCODE_T, 20},
+    {SDL_SCANCODE_Y, 21},            {SDL_SCANCODE_U, 22},
+    {SDL_SCANCODE_I, 23},            {SDL_SCANCODE_O, 24},
+    {SDL_SCANCODE_P, 25},            {SDL_SCANCODE_LEFTBRACKET, 26},
+    {SDL_SCANCODE_RIGHTBRACKET, 27}, {SDL_SCANCODE_RETURN, 28},
+    {SDL_SCANCODE_LCTRL, 29},        {SDL_SCANCODE_A, 30},
+    {SDL_SCANCODE_S, 31},            {SDL_SCANCODE_D, 32},
+    {SDL_SCANCODE_F, 33},            {SDL_SCANCODE_G, 34},
+    {SDL_SCANCODE_H, 35},            {SDL_SCANCODE_J, 36},
+    {SDL_SCANCODE_K, 37},            {SDL_SCANCODE_L, 38},
+    {SDL_SCANCODE_SEMICOLON, 39},    {SDL_SCANCODE_APOSTROPHE, 40},
+    {SDL_SCANCODE_GRAVE, 41},        {SDL_SCANCODE_LSHIFT, 42},
+    {SDL_SCANCODE_BACKSLASH, 43},    {SDL_SCANCODE_Z, 44},
+    {SDL_SCANCODE_X, 45},            {SDL_SCANCODE_C, 46},
+    {SDL_SCANCODE_V, 47},            {SDL_SCANCODE_B, 48},
+    {SDL_SCANCODE_N, 49},            {SDL_SCANCODE_M, 50},
+    {SDL_SCANCODE_COMMA, 51},        {SDL_SCANCODE_PERIOD, 52},
+    {SDL_SCANCODE_SLASH, 53},        {SDL_SCANCODE_RSHIFT, 54},
+    {SDL_SCANCODE_KP_MULTIPLY, 55},  {SDL_SCANCODE_LALT, 56},
+    {SDL_SCANCODE_SPACE, 57},        {SDL_SCANCODE_CAPSLOCK, 58},
+    {SDL_SCANCODE_F1, 59},           {SDL_SCANCODE_F2, 60},
+    {SDL_SCANCODE_F3, 61},           {SDL_SCANCODE_F4, 62},
+    {SDL_SCANCODE_F5, 63},           {SDL_SCANCODE_F6, 64},
+    {SDL_SCANCODE_F7, 65},           {SDL_SCANCODE_F8, 66},
+    {SDL_SCANCODE_F9, 67},           {SDL_SCANCODE_F10, 68},
+    {SDL_SCANCODE_NUMLOCKCLEAR, 69}, {SDL_SCANCODE_SCROLLLOCK, 70},
+    {SDL_SCANCODE_KP_7, 71},         {SDL_SCANCODE_KP_8, 72},
+    {SDL_SCANCODE_KP_9, 73},         {SDL_SCANCODE_KP_MINUS, 74},
+    {SDL_SCANCODE_KP_4, 75},         {SDL_SCANCODE_KP_5, 76},
+    {SDL_SCANCODE_KP_6, 77},         {SDL_SCANCODE_KP_PLUS, 78},
+    {SDL_SCANCODE_KP_1, 79},         {SDL_SCANCODE_KP_2, 80},
+    {SDL_SCANCODE_KP_3, 81},         {SDL_SCANCODE_KP_0, 82},
+    {SDL_SCANCODE_KP_PERIOD, 83},    {SDL_SCANCODE_NONUSBACKSLASH, 86},
+    {SDL_SCANCODE_F11, 87},          {SDL_SCANCODE_F12, 88},
+    {SDL_SCANCODE_F13, 100},         {SDL_SCANCODE_F14, 101},
+    {SDL_SCANCODE_F15, 102},         {SDL_SCANCODE_INTERNATIONAL2, 112},
+    {SDL_SCANCODE_INTERNATIONAL1, 115}, {SDL_SCANCODE_INTERNATIONAL4, 121},
+    {SDL_SCANCODE_INTERNATIONAL5, 123}, {SDL_SCANCODE_INTERNATIONAL3, 125},
+    {SDL_SCANCODE_KP_COMMA, 126},    {SDL_SCANCODE_KP_EQUALS, 141},
+    {SDL_SCANCODE_AUDIOPREV, 144},   {SDL_SCANCODE_AUDIONEXT, 153},
+    {SDL_SCANCODE_KP_ENTER, 156},    {SDL_SCANCODE_RCTRL, 157},
+    {SDL_SCANCODE_MUTE, 160},        {SDL_SCANCODE_CALCULATOR, 161},
+    {SDL_SCANCODE_AUDIOPLAY, 162},   {SDL_SCANCODE_AUDIOSTOP, 164},
+    {SDL_SCANCODE_VOLUMEDOWN, 174},  {SDL_SCANCODE_VOLUMEUP, 176},
+    {SDL_SCANCODE_AC_HOME, 178},     {SDL_SCANCODE_KP_DIVIDE, 181},
+    {SDL_SCANCODE_PRINTSCREEN, 183}, {SDL_SCANCODE_RALT, 184},
+    {SDL_SCANCODE_PAUSE, 197},       {SDL_SCANCODE_HOME, 199},
+    {SDL_SCANCODE_UP, 200},          {SDL_SCANCODE_PAGEUP, 201},
+    {SDL_SCANCODE_LEFT, 203},        {SDL_SCANCODE_RIGHT, 205},
+    {SDL_SCANCODE_END, 207},         {SDL_SCANCODE_DOWN, 208},
+    {SDL_SCANCODE_PAGEDOWN, 209},    {SDL_SCANCODE_INSERT, 210},
+    {SDL_SCANCODE_DELETE, 211},      {SDL_SCANCODE_LGUI, 219},
+    {SDL_SCANCODE_RGUI, 220},        {SDL_SCANCODE_APPLICATION, 221},
+    {SDL_SCANCODE_POWER, 222},       {SDL_SCANCODE_SLEEP, 223},
+    {SDL_SCANCODE_AC_SEARCH, 229},   {SDL_SCANCODE_AC_BOOKMARKS, 230},
+    {SDL_SCANCODE_AC_REFRESH, 231},  {SDL_SCANCODE_AC_STOP, 232},
+    {SDL_SCANCODE_AC_FORWARD, 233},  {SDL_SCANCODE_AC_BACK, 234},
+    {SDL_SCANCODE_COMPUTER, 235},    {SDL_SCANCODE_MAIL, 236},
+    {SDL_SCANCODE_MEDIASELECT, 237},
+};
+
+int DirectInputCode(SDL_Scancode scancode) {
+  for (const ScanCodePair& pair : kScanCodes) {
+    if (pair.sdl == scancode) return pair.dik;
+  }
+  return 0;
+}
+
+void TearDown() {
+  if (glContext != nullptr) {
+    SDL_GL_MakeCurrent(window, nullptr);
+    SDL_GL_DeleteContext(glContext);
+    glContext = nullptr;
+  }
+  if (window != nullptr) {
+    SDL_DestroyWindow(window);
+    window = nullptr;
+  }
+  if (sdlVideoUp) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    sdlVideoUp = false;
+  }
+}
+
+void UpdatePointer(int cx, int cy) {
+  int clientW = 0, clientH = 0;
+  SDL_GetWindowSize(window, &clientW, &clientH);
+  ClientToLogical(cx, cy, clientW, clientH, logicalWidth, logicalHeight, &mouseState.x,
+                  &mouseState.y);
+}
+
+void HandleWindowEvent(const SDL_WindowEvent& event) {
+  switch (event.event) {
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      SetProjection(event.data1, event.data2);
+      break;
+    case SDL_WINDOWEVENT_CLOSE:
+      quitFlag = 1;
+      break;
+    case SDL_WINDOWEVENT_LEAVE:
+      mouseState.left = mouseState.right = mouseState.middle = 0;
+      break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+      NoteKeyboardFocus(true);
+      break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      NoteKeyboardFocus(false);
+      break;
+    default:
+      break;
+  }
+}
+
+void HandleButton(uint8_t button, bool down, int cx, int cy) {
+  uint8_t* flag = nullptr;
+  if (button == SDL_BUTTON_LEFT) flag = &mouseState.left;
+  if (button == SDL_BUTTON_RIGHT) flag = &mouseState.right;
+  if (button == SDL_BUTTON_MIDDLE) flag = &mouseState.middle;
+  if (flag == nullptr) return;
+  *flag = down ? 1 : 0;
+  if (down) {
+    UpdatePointer(cx, cy);
+    mouseState.pressX = mouseState.x;
+    mouseState.pressY = mouseState.y;
+  }
+}
+
+void HandleKey(const SDL_KeyboardEvent& event) {
+  if (event.repeat) return;  // the snapshot holds key state, not auto-repeat
+  bool down = event.type == SDL_KEYDOWN;
+  NoteKeyEvent(DirectInputCode(event.keysym.scancode), down);
+  if (!down) return;
+  // These keys produce no text-input event but are typed characters for the text fields.
+  switch (event.keysym.sym) {
+    case SDLK_BACKSPACE: typedChar = 8; break;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: typedChar = 13; break;
+    case SDLK_ESCAPE: typedChar = 27; break;
+    default: break;
+  }
+}
+
+void HandleEvent(const SDL_Event& event) {
+  switch (event.type) {
+    case SDL_QUIT:
+      quitFlag = 1;
+      break;
+    case SDL_WINDOWEVENT:
+      HandleWindowEvent(event.window);
+      break;
+    case SDL_MOUSEMOTION:
+      UpdatePointer(event.motion.x, event.motion.y);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      HandleButton(event.button.button, event.type == SDL_MOUSEBUTTONDOWN, event.button.x,
+                   event.button.y);
+      break;
+    case SDL_MOUSEWHEEL: {
+      int delta = event.wheel.y;
+      if (event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) delta = -delta;
+      if (delta != 0) mouseState.wheel = delta < 0 ? -1 : 1;
+      break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+      HandleKey(event.key);
+      break;
+    case SDL_TEXTINPUT: {
+      SDL_Keymod mods = SDL_GetModState();
+      uint8_t c = TypedCharFromUtf8(event.text.text, (mods & (KMOD_CTRL | KMOD_ALT)) != 0);
+      if (c != 0) typedChar = c;
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+void ClientToLogical(int cx, int cy, int clientW, int clientH, int logicalW, int logicalH,
+                     int32_t* x, int32_t* y) {
+  // A minimised window reports a zero client size; take it as 1 like the projection does.
+  if (clientW <= 0) clientW = 1;
+  if (clientH <= 0) clientH = 1;
+  *x = static_cast<int32_t>(std::lround(static_cast<double>(cx) / clientW * logicalW));
+  *y = static_cast<int32_t>(std::lround(static_cast<double>(cy) / clientH * logicalH));
+}
+
+uint8_t TypedCharFromUtf8(const char* utf8, bool ctrlOrAltHeld) {
+  if (ctrlOrAltHeld || utf8 == nullptr) return 0;
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(utf8);
+  unsigned code = 0;
+  if (s[0] < 0x80) {
+    code = s[0];
+  } else if ((s[0] & 0xE0) == 0xC0 && (s[1] & 0xC0) == 0x80) {
+    code = ((s[0] & 0x1Fu) << 6) | (s[1] & 0x3Fu);
+  } else {
+    return 0;
+  }
+  if (code >= 32 && code <= 126) return static_cast<uint8_t>(code);
+  switch (code) {
+    case 0xC5: case 0xC4: case 0xD6: case 0xE5: case 0xE4: case 0xF6:
+      return static_cast<uint8_t>(code);
+    default:
+      return 0;
+  }
+}
+
+bool CreateGLWindow(const char* title, int width, int height, int bits, bool headless) {
+  windowHeadless = headless;
+  if (headless) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
+    std::fprintf(stderr, "tavoka: cannot start the window system: %s\n", SDL_GetError());
+    return false;
+  }
+  sdlVideoUp = true;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!headless && driver != nullptr &&
+      (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+    std::fprintf(stderr,
+                 "tavoka: no display found (set DISPLAY or WAYLAND_DISPLAY); the editor needs "
+                 "one. Use --export to render without a display.\n");
+    TearDown();
+    return false;
+  }
+
+  int colourBits = bits >= 32 ? 8 : 5;
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, colourBits);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, colourBits);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, colourBits);
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, bits >= 32 ? 8 : 0);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+
+  window = SDL_CreateWindow(title, windowX, windowY, width, height,
+                            SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
+  if (window == nullptr) {
+    TearDown();
+    ShowMessageBox("ERROR", "Could not create window", true);
+    return false;
+  }
+  glContext = SDL_GL_CreateContext(window);
+  if (glContext == nullptr || SDL_GL_MakeCurrent(window, glContext) != 0) {
+    TearDown();
+    ShowMessageBox("ERROR", "OpenGL initialization failed", true);
+    return false;
+  }
+  SDL_GL_SetSwapInterval(0);
+  SDL_DisableScreenSaver();
+  SDL_RaiseWindow(window);
+  SDL_StartTextInput();
+
+  int clientW = width, clientH = height;
+  SDL_GetWindowSize(window, &clientW, &clientH);
+  SetProjection(clientW, clientH);
+  InitGLState();
+  return true;
+}
+
+void SetProjection(int width, int height) {
+  if (height == 0) height = 1;
+  logicalWidth = width;
+  logicalHeight = height;
+  glViewport(0, 0, width, height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, width, height, 0, 1, -1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+}
+
+bool InitGLState() {
+  glEnable(GL_TEXTURE_2D);
+  glShadeModel(GL_SMOOTH);
+  glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
+  glClearDepth(1.0);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glDisable(GL_CULL_FACE);
+  return true;
+}
+
+void DestroyGLWindow() { TearDown(); }
+
+bool GLWindowExists() { return window != nullptr && glContext != nullptr; }
+
+void DrainEvents() {
+  SDL_Event event;
+  // Once the window is asked to close, the rest of the queue is left: the pass still runs its
+  // per-frame step once and the main loop then shuts down.
+  while (!quitFlag && SDL_PollEvent(&event)) {
+    HandleEvent(event);
+  }
+}
+
+void SwapGLBuffers() {
+  if (window != nullptr) SDL_GL_SwapWindow(window);
+}
+
+uint64_t PerformanceCounter() { return SDL_GetPerformanceCounter(); }
+uint64_t PerformanceFrequency() { return SDL_GetPerformanceFrequency(); }
+void SleepMilliseconds(uint32_t ms) { SDL_Delay(ms); }
+
+void ShowMessageBox(const char* caption, const char* text, bool warning) {
+  LogMessage("%s: %s", caption, text);
+  Uint32 flags = warning ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION;
+  if (windowHeadless || SDL_ShowSimpleMessageBox(flags, caption, text, window) != 0) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+  }
+}
+
+void* GetGLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }

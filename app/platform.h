@@ -1,0 +1,55 @@
+// The window, its OpenGL context and the input state the window system delivers. This is the only
+// part of the program that knows the window system (SDL2); everything else reads the records
+// below and calls these functions.
+#pragma once
+
+#include <cstdint>
+
+// The pointer and buttons as the window delivers them; the toolkit reads it once per frame.
+struct MouseState {
+  int32_t x = 0, y = 0;            // pointer in logical pixels
+  int32_t pressX = 0, pressY = 0;  // where the most recent left, right or middle press happened
+  uint8_t left = 0, right = 0, middle = 0;
+  int32_t wheel = 0;               // -1, 0 or +1: the last wheel notch of this pass, +1 away from the user
+};
+
+// Window globals. The logical size follows the client size on every resize.
+extern MouseState mouseState;
+extern int32_t logicalWidth, logicalHeight;
+extern int32_t windowX, windowY;
+extern uint8_t quitFlag;   // set when the window is asked to close
+extern uint8_t typedChar;  // last character typed (Latin-1), 0 when none; the toolkit consumes it
+
+// Opens the window with an OpenGL compatibility context. With headless set it uses SDL's
+// offscreen driver (no window server needed: tests and batch export). Without it, a machine
+// with no display is refused with a message on stderr instead of running invisibly.
+// On failure it shows its message, tears down what it made and returns false.
+bool CreateGLWindow(const char* title, int width, int height, int bits, bool headless);
+// Orthographic pixel projection, origin top left, y down; a height of 0 is taken as 1.
+void SetProjection(int width, int height);
+bool InitGLState();
+void DestroyGLWindow();
+bool GLWindowExists();
+
+// Handles every waiting window event: mouse, size, close, typed characters and keys.
+void DrainEvents();
+void SwapGLBuffers();
+
+// Position conversion of pointer events: client pixels to logical pixels, rounded.
+void ClientToLogical(int cx, int cy, int clientW, int clientH, int logicalW, int logicalH,
+                     int32_t* x, int32_t* y);
+// Typed-character rules: the Latin-1 byte a text-input event delivers, or 0 when it delivers
+// nothing (characters outside ASCII 32..126 and the six letters Å Ä Ö å ä ö, or Ctrl/Alt held).
+uint8_t TypedCharFromUtf8(const char* utf8, bool ctrlOrAltHeld);
+
+// Clock and pacing.
+uint64_t PerformanceCounter();
+uint64_t PerformanceFrequency();
+void SleepMilliseconds(uint32_t ms);
+
+// A modal message box with a caption; warning or information icon. Without a display it writes
+// the message to stderr instead.
+void ShowMessageBox(const char* caption, const char* text, bool warning);
+
+// OpenGL entry points beyond 1.1 (framebuffer objects for export).
+void* GetGLProcAddress(const char* name);

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include <SDL.h>
+
+#include "app/app.h"
+#include "app/log.h"
+#include "app/platform.h"
+#include "scene/scene.h"
+#include "tests/harness.h"
+
+namespace {
+
+TEST(MainLoop, PassesDrawTheEditorBackground) {
+  StartEditor();
+  ASSERT_TRUE(RunPasses(3));
+  Rgb pixel = ReadPixel(5, 760);
+  EXPECT_EQ(pixel.r, 255);
+  EXPECT_NEAR(pixel.g, 247, 1);  // 0.97
+  EXPECT_NEAR(pixel.b, 242, 1);  // 0.95
+  EXPECT_EQ(CountObjects(project.root), 2);
+}
+
+TEST(MainLoop, AQuitRequestEndsTheLoopAfterThePerFrameStep) {
+  StartEditor();
+  quitFlag = 0;
+  SDL_Event event{};
+  event.type = SDL_QUIT;
+  SDL_PushEvent(&event);
+  EXPECT_FALSE(RunMainLoopPass());
+  EXPECT_EQ(quitFlag, 1);
+  quitFlag = 0;
+}
+
+TEST(MainLoop, ShutDownFreesTheProjectAndStartUpCanFollow) {
+  StartEditor();
+  CreateObject(nullptr);
+  wekFree();
+  EXPECT_EQ(project.root, nullptr);
+  ASSERT_TRUE(InitApplication());
+  EXPECT_EQ(CountObjects(project.root), 2);
+  EXPECT_TRUE(RunPasses(1));
+}
+
+TEST(Log, WritesNothingWhileOffAndAppendsLinesWhenOn) {
+  std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("tavoka_log_test_" + std::to_string(getpid()));
+  std::filesystem::remove(path);
+  SetLogFile(nullptr);
+  LogMessage("nothing %d", 1);
+  EXPECT_FALSE(std::filesystem::exists(path));
+
+  SetLogFile(path.c_str());
+  LogMessage("Removing %s (parent=%s)", "Object-002", "Scene");
+  LogMessage("100%% done");
+  SetLogFile(nullptr);
+  FILE* file = std::fopen(path.c_str(), "r");
+  ASSERT_NE(file, nullptr);
+  char text[256] = {};
+  size_t length = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  std::filesystem::remove(path);
+  EXPECT_EQ(std::string(text, length), "Removing Object-002 (parent=Scene)\n100% done\n");
+}
+
+}  // namespace
