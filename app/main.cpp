@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "app/command_line.h"
+#include "app/dialogs.h"
 #include "app/log.h"
 #include "app/platform.h"
 
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   logicalHeight = 768;
   windowX = windowY = 50;
   if (!CreateGLWindow("Tavoka", 1024, 768, 32, false)) return 1;
+  SetDialogBackend(DesktopDialogs());
   if (!InitApplication()) {
     DestroyGLWindow();
     return 1;

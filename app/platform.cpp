@@ -355,4 +355,27 @@ void ShowMessageBox(const char* caption, const char* text, bool warning) {
   }
 }
 
+int ShowQuestionBox(const char* caption, const char* text, const char* const* buttons, int count) {
+  if (windowHeadless || count <= 0 || count > 3) return -1;
+  SDL_MessageBoxButtonData data[3];
+  // SDL lists buttons right to left on some systems; the ids keep the caller's indices.
+  for (int i = 0; i < count; ++i) {
+    data[i].flags = 0;
+    if (i == 0) data[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+    if (i == count - 1) data[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    data[i].buttonid = i;
+    data[i].text = buttons[i];
+  }
+  SDL_MessageBoxData box{};
+  box.flags = SDL_MESSAGEBOX_WARNING;
+  box.window = window;
+  box.title = caption;
+  box.message = text;
+  box.numbuttons = count;
+  box.buttons = data;
+  int chosen = -1;
+  if (SDL_ShowMessageBox(&box, &chosen) != 0) return -1;
+  return chosen;
+}
+
 void* GetGLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }

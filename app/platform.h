@@ -51,5 +51,9 @@ void SleepMilliseconds(uint32_t ms);
 // the message to stderr instead.
 void ShowMessageBox(const char* caption, const char* text, bool warning);
 
+// A modal question with up to three buttons; the index of the button chosen, or -1 when the box
+// cannot be shown (then the caller takes the safest answer).
+int ShowQuestionBox(const char* caption, const char* text, const char* const* buttons, int count);
+
 // OpenGL entry points beyond 1.1 (framebuffer objects for export).
 void* GetGLProcAddress(const char* name);

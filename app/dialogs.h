@@ -1,0 +1,69 @@
+// Every modal interaction of the program (open file, save file, message box, the question before
+// discarding changes) goes through one backend: the desktop one (GTK file chooser, SDL message
+// boxes), a scripted one that tests fill, or the batch one (no dialogs, messages on stderr).
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+// The three kinds of file dialog; each remembers the last name chosen for it.
+enum DialogKind : int { kProjectFiles = 0, kPngFiles = 1, kWavFiles = 2 };
+constexpr int kDialogKinds = 3;
+constexpr int kDialogPathSize = 512;
+
+// The answer to "Save changes to NAME?".
+enum class SaveChangesAnswer { kSave, kDiscard, kCancel };
+
+struct FileDialogRequest {
+  bool save = false;
+  DialogKind kind = kProjectFiles;
+  const char* title = "";        // "Save As" or "Load"
+  const char* filterLabel = "";  // "Project Files (*.tvp)" ...
+  const char* filterPattern = "";  // "*.tvp" ...
+  const char* startName = "";    // the last name chosen for this kind, may be empty
+};
+
+class DialogBackend {
+ public:
+  virtual ~DialogBackend() = default;
+  // Fills path (kDialogPathSize bytes) and returns true, or returns false on cancel.
+  virtual bool ChooseFile(const FileDialogRequest& request, char* path) = 0;
+  virtual void Message(const char* caption, const char* text, bool warning) = 0;
+  virtual SaveChangesAnswer AskSaveChanges(const char* question) = 0;
+};
+
+// The backend in use; the batch backend until the editor installs another.
+void SetDialogBackend(DialogBackend* backend);
+DialogBackend* DesktopDialogs();
+DialogBackend* BatchDialogs();
+
+// The "Save As" dialog of a kind, asking before overwriting; on success path holds the chosen
+// full path and the kind remembers it. False when cancelled.
+bool ChooseSaveFile(char* path, DialogKind kind);
+// The "Load" dialog of a kind.
+bool ChooseOpenFile(char* path, DialogKind kind);
+// A modal message box: caption, text, warning or information icon.
+void ShowMessage(const char* caption, const char* text, bool warning);
+SaveChangesAnswer AskSaveChanges(const char* question);
+// Empties the remembered names of every kind (done before the first dialog opens).
+void ClearRememberedFileNames();
+const char* RememberedFileName(DialogKind kind);
+
+// Test backend: answers come from queues the test fills; every request and message is recorded.
+struct ScriptedDialogs : DialogBackend {
+  struct ShownMessage {
+    std::string caption, text;
+    bool warning;
+  };
+  std::deque<std::string> fileAnswers;  // a path, or "" for cancel; empty queue = cancel
+  std::deque<SaveChangesAnswer> saveChangesAnswers;  // empty queue = cancel
+  std::vector<FileDialogRequest> requests;
+  std::vector<std::string> requestStartNames;
+  std::vector<ShownMessage> messages;
+  std::vector<std::string> questions;
+
+  bool ChooseFile(const FileDialogRequest& request, char* path) override;
+  void Message(const char* caption, const char* text, bool warning) override;
+  SaveChangesAnswer AskSaveChanges(const char* question) override;
+};
