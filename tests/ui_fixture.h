@@ -63,6 +63,15 @@ class UiTest : public ::testing::Test {
     return code;
   }
 
+  // Clears the back buffer to one colour and sets the blending every frame draws with.
+  static void ClearScreen(float r, float g, float b) {
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(r, g, b, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+  }
+
   static InputFlags CurrentFlags() {
     return InputFlags{ui->leftDown,    ui->leftPressed,   ui->leftReleased,  ui->leftDouble,
                       ui->rightDown,   ui->rightPressed,  ui->rightReleased, ui->middleDown,

@@ -204,9 +204,7 @@ TEST_F(Routing, RegionsBeyondThirtyTwoLevelsAreRefusedAndTheStackStaysWhole) {
 }
 
 TEST_F(Routing, NestedRegionsClipToTheirParents) {
-  glDisable(GL_SCISSOR_TEST);
-  glClearColor(1, 1, 1, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
+  ClearScreen(1, 1, 1);
   BeginFrame();
   BeginRoot(0, 0, logicalWidth, logicalHeight, "mainw");
   BeginRegion("outer", 100, 100, 0, 0, 50, 50);

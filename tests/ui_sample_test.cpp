@@ -22,14 +22,6 @@ const char* const kGlyphLines[] = {
     "\xC5\xC4\xD6\xE5\xE4\xF6  The quick brown fox jumps over the lazy dog.",
 };
 
-void ClearScreen() {
-  glDisable(GL_SCISSOR_TEST);
-  glClearColor(1.0f, 0.97f, 0.95f, 0.0f);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glEnable(GL_BLEND);
-}
-
 class UiSample : public UiTest {
  protected:
   int glyphX = 6, glyphY = 6, listX = 40, listY = 118;
@@ -67,18 +59,18 @@ TEST_F(UiSample, MatchesTheGoldenImage) {
   // third entry.
   PressLeft(100, 250);
   for (int frame = 0; frame < 3; ++frame) {
-    ClearScreen();
+    ClearScreen(1.0f, 0.97f, 0.95f);
     Frame([&] { Windows(); });
     ReleaseAll();
   }
   MoveTo(315, 150);
-  ClearScreen();
+  ClearScreen(1.0f, 0.97f, 0.95f);
   Frame([&] {
     Windows();
     OpenMenu(1);
   });
   MoveTo(340, 171);
-  ClearScreen();
+  ClearScreen(1.0f, 0.97f, 0.95f);
   ASSERT_EQ(Frame([&] { Windows(); }), -1);
 
   RgbImage actual = ReadBackRgb(0, 0, kSampleWidth, kSampleHeight);

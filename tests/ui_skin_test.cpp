@@ -144,11 +144,7 @@ TEST_F(Skin, PurplePixelsDrawAsTransparent) {
   WriteFile(dir / "p.tga", MakeTga(2, 1, 24, {128, 0, 128, 0, 255, 0}));
   Texture texture;
   ASSERT_TRUE(LoadTga(texture, (dir / "p.tga").c_str(), kTextureNearest));
-  glDisable(GL_SCISSOR_TEST);
-  glClearColor(0, 0, 1, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  ClearScreen(0, 0, 1);
   BeginFrame();
   BeginRoot(0, 0, logicalWidth, logicalHeight, "mainw");
   glPushMatrix();

@@ -10,11 +10,7 @@ class Text : public UiTest {
   // Draws text at (x, y) on white and returns the rightmost column with ink in rows y..y+7,
   // or x - 1 when nothing was drawn.
   static int RightmostInk(const char* text, int x, int y) {
-    glDisable(GL_SCISSOR_TEST);
-    glClearColor(1, 1, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    ClearScreen(1, 1, 1);
     DrawText(x, y, 6, text);
     int rightmost = x - 1;
     for (int column = x; column < x + 300; ++column) {
@@ -82,10 +78,7 @@ TEST_F(Text, APercentSignInANameIsDrawnNotFormatted) {
 }
 
 TEST_F(Text, OutlinedTextHasTheSameAdvanceAndABorder) {
-  glDisable(GL_SCISSOR_TEST);
-  glClearColor(0, 0, 1, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
-  glEnable(GL_BLEND);
+  ClearScreen(0, 0, 1);
   DrawTextOutlined(40, 40, 9, 6, "l");
   // "l" has ink in column 0 from row 1; its outline reaches one pixel to the left and above.
   Rgb ink = ReadPixel(40, 42), left = ReadPixel(39, 42), above = ReadPixel(40, 40);
@@ -97,9 +90,7 @@ TEST_F(Text, OutlinedTextHasTheSameAdvanceAndABorder) {
 }
 
 TEST_F(Text, TextIsPlacedRelativeToTheCurrentRegion) {
-  glDisable(GL_SCISSOR_TEST);
-  glClearColor(1, 1, 1, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
+  ClearScreen(1, 1, 1);
   BeginFrame();
   BeginRoot(0, 0, logicalWidth, logicalHeight, "mainw");
   BeginRegion("area", 100, 200, 10, 20, 50, 50);  // scrolled by (10, 20)

@@ -295,10 +295,9 @@ TEST_F(Menu, TheOpeningFrameHighlightsNothingAndTakesNoPress) {
 }
 
 TEST_F(Menu, HoverHighlightsTheEntryUnderThePointer) {
-  glDisable(GL_SCISSOR_TEST);
   OpenAt(6, 400, 300);
   MoveTo(395, 296 + 15);
-  glClear(GL_COLOR_BUFFER_BIT);
+  ClearScreen(0, 0, 0);
   Frame();
   Rgb hovered = ReadPixel(470, 296 + 19), plain = ReadPixel(470, 296 + 9);
   EXPECT_NEAR(hovered.r, 115, 2);  // palette 8
