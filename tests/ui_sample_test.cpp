@@ -51,6 +51,22 @@ class UiSample : public UiTest {
     }
     EndRegion();
     EndRegion();
+
+    // A strip of timeline frame cells with the four key markers under them.
+    BeginRegion("", 306, 236, 0, 0, 120, 56);
+    FillRect(0, 0, 120, 56, 10);
+    FillRect(0, 10, 120, 1, 6);
+    for (int f = 0; f < 14; ++f) {
+      const int x = 1 + 8 * f;
+      DrawOutline(x, 20, 7, 7, f == 4 ? 9 : 15);
+    }
+    const int markers[][2] = {{1, kSkinKey}, {3, kSkinKeyCorner}, {5, kSkinKeyStationary},
+                              {7, kSkinKey}, {10, kSkinKeyCorner}};
+    for (const auto& marker : markers) DrawImage(ui->skin[marker[1]], 1 + 8 * marker[0] - 4, 27);
+    DrawImage(ui->skin[kSkinKeySelected], 1 + 8 * 7 - 4, 27);
+    DrawImage(ui->skin[kSkinKeySelected], 1 + 8 * 12 - 4, 27);  // a selected manual key
+    DrawText(2, 44, 6, "0");
+    EndRegion();
   }
 };
 
