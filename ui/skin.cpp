@@ -209,6 +209,7 @@ bool CreateUiContext() {
 }
 
 bool CreateUiContextFrom(const char* const* baseDirectories, int count) {
+  FreeUiContext();  // never two contexts: the old one's textures would leak
   char skinDirectory[1024];
   if (!FindSkinDirectory(baseDirectories, count, skinDirectory, sizeof skinDirectory)) {
     char message[2048];
