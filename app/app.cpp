@@ -9,10 +9,17 @@
 #include "app/stopwatch.h"
 #include "editor/editor_frame.h"
 #include "scene/scene.h"
+#include "ui/ui.h"
 
 bool InitApplication() {
   stopwatch.Start();
   CreateInputDevices();
+  // The toolkit loads its skin here; without a font there is no interface to show, and the
+  // message box has already said why.
+  if (!CreateUiContext()) {
+    FreeInputDevices();
+    return false;
+  }
   NewProject();
   return true;
 }
@@ -46,4 +53,5 @@ void wekFree() {
     project.alignmentParent = nullptr;
   }
   FreeInputDevices();
+  FreeUiContext();
 }
