@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/dialogs.h"
 #include "app/log.h"
 #include "app/platform.h"
 #include "ui/ui.h"
@@ -149,7 +150,7 @@ void DeleteTexture(Texture& t) {
 }
 
 UiContext::UiContext(const char* skinDirectory) {
-  // TODO: the file dialogs' remembered names are emptied here once the dialogs exist.
+  ClearRememberedFileNames();  // every file dialog starts empty
   LogMessage("zor: loading textures");
   for (int i = 0; i < kSkinCount; ++i) {
     char path[1024];
