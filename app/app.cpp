@@ -7,12 +7,16 @@
 #include "app/log.h"
 #include "app/platform.h"
 #include "app/stopwatch.h"
+#include "audio/audio.h"
 #include "editor/editor_frame.h"
 #include "scene/scene.h"
 
 bool InitApplication() {
   stopwatch.Start();
   CreateInputDevices();
+  // Without a sound device the editor runs silent; the result needs no answer.
+  InitAudio(true);
+  AddNewProjectHook(NewProjectAudio);
   NewProject();
   return true;
 }
@@ -40,6 +44,7 @@ void DrawFrame() {
 
 void wekFree() {
   LogMessage("wekFree()");
+  FreeAudio(true);
   if (project.root != nullptr) {
     FreeObject(project.root);
     project.root = project.camera = project.selected = nullptr;
