@@ -44,6 +44,8 @@ bool TryMixAudio(float* out, int frames);
 
 // Main thread: frees orders and deleted clips that the mixer can no longer reach.
 void ReclaimRetiredOrders();
+// Retired orders not yet freed (for tests).
+int RetiredOrderCount();
 // Main thread, no mixer running: frees every clip, order and wave.
 void FreeClipTable();
 void FreeWaveTable();

@@ -171,6 +171,8 @@ bool DeleteClip(int index) {
   return true;
 }
 
+int RetiredOrderCount() { return static_cast<int>(retired.size()); }
+
 bool AudioHoldsData() { return !clips.empty() || !retired.empty() || WaveCount() > 0; }
 
 void FreeClipTable() {
