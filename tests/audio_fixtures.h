@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,11 @@
 #include "scene/scene.h"
 
 namespace audiotest {
+
+// Set by a thread to have its allocations counted in countedAllocations (the test program's
+// operator new, in audio_mixer_test.cpp).
+extern thread_local bool countAllocations;
+extern std::atomic<long> countedAllocations;
 
 inline void PutU16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v));
