@@ -38,7 +38,9 @@ struct Wave {
 
 // A wave placed on the timeline. Records live at fixed addresses from insertion to deletion (the
 // table holds pointers), so the mixer may hold one across buffers. The fields the mixer reads
-// while the main thread edits them are atomic; the rest are main-thread only.
+// while the main thread edits them are atomic; the rest are main-thread only. startSample,
+// startFrame and row change only through MoveClip (the table's order depends on them); label,
+// volume and pan may be written directly.
 struct Clip {
   char fileName[kFileNameSize] = "";  // bare sound file name, looked up in the work path
   char label[kNameSize] = "";         // text shown on the clip; starts as fileName
@@ -95,6 +97,7 @@ void StartScrub(int frame);
 
 // Mixes frames stereo frames of interleaved floats (left, right) at the play position and
 // advances it. One mixer at a time: a call waits for the stream's callback to finish its buffer.
+// An export sets exporting before its AudioPlay, so the stream stays out of its way until done.
 void MixAudio(float* out, int frames);
 
 // The stream's callback in PortAudio's V19 form: silence while exporting, else MixAudio.

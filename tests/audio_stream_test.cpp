@@ -9,7 +9,9 @@
 #include <string>
 #include <thread>
 
+#include "app/app.h"
 #include "tests/audio_fixtures.h"
+#include "tests/harness.h"
 
 namespace {
 
@@ -96,6 +98,28 @@ TEST(AudioStream, ANullDevicePullsBuffersThroughTheCallback) {
   NewProjectAudio();
   EXPECT_TRUE(AudioStreamOpen());
   FreeAudio(true);
+  EXPECT_FALSE(AudioStreamOpen());
+}
+
+// The editor's start-up opens sound before the first project, a new project empties it, and
+// shut-down frees it first.
+TEST(AppAudio, StartUpNewProjectAndShutDown) {
+  StartEditor();
+  const char path[] = "/tmp/tavoka_app_audio.wav";
+  ASSERT_TRUE(WriteFile(path, Wav16({1, 2, 3})));
+  ASSERT_EQ(InsertAudioClip(path, 0, 0), -1) << "the name is looked up in the (empty) work path";
+  CopyName(project.workPath, kFileNameSize, "/tmp/");
+  ASSERT_EQ(InsertAudioClip(path, 0, 0), 0);
+  muted = true;
+  NewProject();
+  EXPECT_EQ(ClipCount(), 0);
+  EXPECT_EQ(WaveCount(), 0);
+  EXPECT_FALSE(muted);
+  CopyName(project.workPath, kFileNameSize, "/tmp/");
+  ASSERT_EQ(InsertAudioClip(path, 0, 0), 0);
+  wekFree();
+  unlink(path);
+  EXPECT_EQ(ClipCount(), 0);
   EXPECT_FALSE(AudioStreamOpen());
 }
 
