@@ -7,6 +7,7 @@
 #include "app/log.h"
 #include "app/platform.h"
 #include "app/stopwatch.h"
+#include "audio/audio.h"
 #include "editor/editor_frame.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -20,6 +21,9 @@ bool InitApplication() {
     FreeInputDevices();
     return false;
   }
+  // Without a sound device the editor runs silent; the result needs no answer.
+  InitAudio(true);
+  AddNewProjectHook(NewProjectAudio);
   NewProject();
   return true;
 }
@@ -47,6 +51,7 @@ void DrawFrame() {
 
 void wekFree() {
   LogMessage("wekFree()");
+  FreeAudio(true);
   if (project.root != nullptr) {
     FreeObject(project.root);
     project.root = project.camera = project.selected = nullptr;

@@ -60,6 +60,7 @@ void NewProject() {
 
   if (project.root != nullptr) FreeObject(project.root);
   project = ProjectState();
+  exporting = false;
 
   SceneObject* root = new SceneObject();
   CopyName(root->name, kNameSize, "Scene");

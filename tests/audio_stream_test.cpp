@@ -1,0 +1,126 @@
+// The real PortAudio stream: opening it is quiet, a missing device leaves a silent program, and
+// a device (ALSA's null device here) pulls buffers through the callback until shut-down.
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "app/app.h"
+#include "tests/audio_fixtures.h"
+#include "tests/harness.h"
+
+namespace {
+
+using namespace audiotest;
+
+// Sends stderr to a file while it lives; text() is what was written meanwhile.
+class CapturedStderr {
+ public:
+  CapturedStderr() {
+    char pattern[] = "/tmp/tavoka_stderr_XXXXXX";
+    fd_ = mkstemp(pattern);
+    path_ = pattern;
+    std::fflush(stderr);
+    saved_ = dup(2);
+    dup2(fd_, 2);
+  }
+  ~CapturedStderr() {
+    Restore();
+    close(fd_);
+    unlink(path_.c_str());
+  }
+  std::string text() {
+    Restore();
+    std::string all;
+    char buffer[512];
+    lseek(fd_, 0, SEEK_SET);
+    for (ssize_t n; (n = read(fd_, buffer, sizeof buffer)) > 0;) all.append(buffer, static_cast<size_t>(n));
+    return all;
+  }
+
+ private:
+  void Restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+    saved_ = -1;
+  }
+  int fd_ = -1;
+  int saved_ = -1;
+  std::string path_;
+};
+
+TEST(AudioStream, StartingAndStoppingSoundIsQuietWithOrWithoutADevice) {
+  CapturedStderr captured;
+  const int result = InitAudio(true);
+  EXPECT_EQ(result == 0, AudioStreamOpen());
+  // Without a device the mixer still works; the program is merely silent.
+  AudioPlay(0);
+  std::vector<float> out(64);
+  if (!AudioStreamOpen()) MixAudio(out.data(), 32);
+  FreeAudio(true);
+  EXPECT_FALSE(AudioStreamOpen());
+  EXPECT_EQ(captured.text(), "");
+}
+
+TEST(AudioStream, ANullDevicePullsBuffersThroughTheCallback) {
+  char confPath[] = "/tmp/tavoka_alsa_XXXXXX";
+  const int fd = mkstemp(confPath);
+  ASSERT_GE(fd, 0);
+  const char conf[] = "pcm.!default { type null }\n";
+  ASSERT_EQ(write(fd, conf, sizeof conf - 1), static_cast<ssize_t>(sizeof conf - 1));
+  close(fd);
+  setenv("ALSA_CONFIG_PATH", confPath, 1);
+
+  project = ProjectState();
+  const int result = InitAudio(true);
+  unlink(confPath);
+  if (!AudioStreamOpen()) {
+    FreeAudio(true);
+    GTEST_SKIP() << "PortAudio opened no ALSA null device (error " << result << ")";
+  }
+  EXPECT_EQ(result, 0);
+
+  // The null device takes buffers as fast as they come; a second of sound passes quickly.
+  AudioPlay(0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (playPosition < 44100 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_GE(playPosition, 44100);
+
+  // A new project stops and restarts the stream without closing it.
+  NewProjectAudio();
+  EXPECT_TRUE(AudioStreamOpen());
+  FreeAudio(true);
+  EXPECT_FALSE(AudioStreamOpen());
+}
+
+// The editor's start-up opens sound before the first project, a new project empties it, and
+// shut-down frees it first.
+TEST(AppAudio, StartUpNewProjectAndShutDown) {
+  StartEditor();
+  const char path[] = "/tmp/tavoka_app_audio.wav";
+  ASSERT_TRUE(WriteFile(path, Wav16({1, 2, 3})));
+  ASSERT_EQ(InsertAudioClip(path, 0, 0), -1) << "the name is looked up in the (empty) work path";
+  CopyName(project.workPath, kFileNameSize, "/tmp/");
+  ASSERT_EQ(InsertAudioClip(path, 0, 0), 0);
+  muted = true;
+  NewProject();
+  EXPECT_EQ(ClipCount(), 0);
+  EXPECT_EQ(WaveCount(), 0);
+  EXPECT_FALSE(muted);
+  CopyName(project.workPath, kFileNameSize, "/tmp/");
+  ASSERT_EQ(InsertAudioClip(path, 0, 0), 0);
+  wekFree();
+  unlink(path);
+  EXPECT_EQ(ClipCount(), 0);
+  EXPECT_FALSE(AudioStreamOpen());
+}
+
+}  // namespace
