@@ -8,11 +8,13 @@
 #include "app/platform.h"
 #include "app/stopwatch.h"
 #include "editor/editor_frame.h"
+#include "scene/animation.h"
 #include "scene/scene.h"
 
 bool InitApplication() {
   stopwatch.Start();
   CreateInputDevices();
+  BuildBezierWeights();
   NewProject();
   return true;
 }
