@@ -38,13 +38,20 @@ Pose PoseOfKey(const Key& key, const Vec3& velocity) {
   return Pose{key.position, key.scale, key.rotation, velocity};
 }
 
-// Index of the last key whose frame is at or before frame, -1 when every key is later.
+// Index of the last key whose frame is at or before frame, -1 when every key is later. Tracks
+// are in ascending frame order, so a binary search finds the key a full scan would; on a track
+// out of order (a damaged file) it still returns an index in range.
 int LastKeyAtOrBefore(const KeyTrack& track, int count, int frame) {
-  int c = -1;
-  for (int i = 0; i < count; ++i) {
-    if (track.keys[i].frame <= frame) c = i;
+  int low = 0, high = count;
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    if (track.keys[middle].frame <= frame) {
+      low = middle + 1;
+    } else {
+      high = middle;
+    }
   }
-  return c;
+  return low - 1;
 }
 
 // Pose between key c and key c + 1. The handles of both keys come from their modes; keys with
@@ -140,6 +147,46 @@ Pose EvaluateAfterLastKey(const KeyTrack& track, int c) {
   return PoseOfKey(key, velocity);
 }
 
+// EvaluateObject without the screen position.
+void EvaluatePose(SceneObject* object, int frame, float fraction) {
+  if (fraction < 0) {
+    frame -= 1;
+    fraction += 1;
+  }
+  if (frame < 0) {
+    frame = 0;
+    fraction = 0;
+  }
+  // An image child "a" has a fixed pose; a track without keys can only come from a damaged file.
+  if (!object->keys || object->keys->count <= 0) return;
+  KeyTrack& track = *object->keys;
+  const int count = track.count < kMaxKeys ? track.count : kMaxKeys;
+  const int c = LastKeyAtOrBefore(track, count, frame);
+
+  Pose pose;
+  if (c < 0) {
+    pose = PoseOfKey(track.keys[0], Vec3{});
+  } else if (c == count - 1) {
+    pose = EvaluateAfterLastKey(track, c);
+  } else {
+    pose = EvaluateSegment(track, count, c, frame, fraction);
+  }
+
+  // The track's current becomes a copy of the new state, written field by field: copying the
+  // whole record right after writing parts of it stalls the store buffer on every evaluation.
+  Key& state = object->state;
+  Key& current = track.current;
+  current.frame = state.frame;
+  current.mode = state.mode;
+  current.autoVelocity = state.autoVelocity;
+  for (int i = 0; i < 3; ++i) current.filler[i] = state.filler[i];
+  current.screenPos = state.screenPos;
+  state.position = current.position = pose.position;
+  state.scale = current.scale = pose.scale;
+  state.rotation = current.rotation = pose.rotation;
+  state.velocity = current.velocity = pose.velocity;
+}
+
 }  // namespace
 
 void BuildBezierWeights() {
@@ -179,38 +226,7 @@ Vec3 Bezier3(const Vec3& p0, const Vec3& p1, const Vec3& p2, const Vec3& p3, flo
 
 void EvaluateObject(SceneObject* object, int frame, float fraction) {
   if (object == nullptr) return;
-  if (fraction < 0) {
-    frame -= 1;
-    fraction += 1;
-  }
-  if (frame < 0) {
-    frame = 0;
-    fraction = 0;
-  }
-  // An image child "a" has a fixed pose; a track without keys can only come from a damaged file.
-  if (!object->keys || object->keys->count <= 0) {
-    UpdateScreenPos(object);
-    return;
-  }
-  KeyTrack& track = *object->keys;
-  const int count = track.count < kMaxKeys ? track.count : kMaxKeys;
-  const int c = LastKeyAtOrBefore(track, count, frame);
-
-  Pose pose;
-  if (c < 0) {
-    pose = PoseOfKey(track.keys[0], Vec3{});
-  } else if (c == count - 1) {
-    pose = EvaluateAfterLastKey(track, c);
-  } else {
-    pose = EvaluateSegment(track, count, c, frame, fraction);
-  }
-
-  Key& state = object->state;
-  state.position = pose.position;
-  state.scale = pose.scale;
-  state.rotation = pose.rotation;
-  state.velocity = pose.velocity;
-  track.current = state;
+  EvaluatePose(object, frame, fraction);
   UpdateScreenPos(object);
 }
 
@@ -221,7 +237,29 @@ void EvaluateTree(SceneObject* object, int frame, float fraction) {
 }
 
 void EvaluateChain(SceneObject* object, int frame, float fraction) {
-  VisitChainFromRoot(object, [&](SceneObject* node) { EvaluateObject(node, frame, fraction); });
+  if (object == nullptr) return;
+  std::array<SceneObject*, kMaxChain> chain;  // chain[0] is object
+  int count = 0;
+  for (SceneObject* node = object; node != nullptr && count < kMaxChain; node = node->parent) {
+    chain[count++] = node;
+  }
+  if (chain[count - 1]->parent != nullptr) {
+    // Deeper than the slots (only a damaged file makes such a chain): the plain walk.
+    VisitChainFromRoot(object, [&](SceneObject* node) { EvaluateObject(node, frame, fraction); });
+    return;
+  }
+  // Poses root first; then every pivot walks up to the root as UpdateScreenPos does. The walks
+  // go side by side, so each ancestor's turn is worked out once and the steps do not wait on
+  // one another: the view runs this 201 times a frame for its motion path.
+  for (int i = count - 1; i >= 0; --i) EvaluatePose(chain[i], frame, fraction);
+  std::array<Vec3, kMaxChain> walks;
+  for (int j = 0; j < count; ++j) {
+    const Key& state = chain[j]->state;
+    const Turn turn = TurnOf(state.rotation);
+    walks[j] = Vec3{};
+    for (int i = 0; i <= j; ++i) walks[i] = StepToParent(walks[i], turn, state);
+  }
+  for (int i = 0; i < count; ++i) chain[i]->state.screenPos = SceneToScreen(walks[i]);
 }
 
 int InsertKey(SceneObject* object, int frame) {

@@ -31,6 +31,17 @@ Vec3 Bezier3(const Vec3& p0, const Vec3& p1, const Vec3& p2, const Vec3& p3, flo
 // v turned by degrees (clockwise on screen) about the z axis; z of the result is 0.
 Vec3 Rotate(const Vec3& v, float degrees);
 
+// A turn as its cosine and sine, for walks that apply one angle many times: ApplyTurn(TurnOf(d),
+// v) is exactly Rotate(v, d).
+struct Turn {
+  double cosine = 1, sine = 0;
+};
+Turn TurnOf(float degrees);
+inline Vec3 ApplyTurn(const Turn& turn, const Vec3& v) {
+  return Vec3{static_cast<float>(turn.cosine * v.x - turn.sine * v.y),
+              static_cast<float>(turn.sine * v.x + turn.cosine * v.y), 0};
+}
+
 // Sets object's state (and its track's current) to the pose at frame + fraction, writing the
 // worked-out velocities back into the keys, then updates the pivot's screen position. A
 // fraction below 0 counts back from frame; times before frame 0 evaluate at frame 0.
@@ -43,6 +54,16 @@ void EvaluateChain(SceneObject* object, int frame, float fraction);
 // Sets state.screenPos: where object's pivot lands in the edit view, from the evaluated states
 // of the object and its ancestors.
 void UpdateScreenPos(SceneObject* object);
+// One step of that walk: point w of a node's frame, given the node's state and the turn of its
+// rotation, into the frame of the node's parent (turned, times the x scale, moved).
+inline Vec3 StepToParent(const Vec3& w, const Turn& turn, const Key& state) {
+  const Vec3 turned = ApplyTurn(turn, w);
+  const float scale = state.scale.x;
+  return Vec3{turned.x * scale + state.position.x, turned.y * scale + state.position.y,
+              turned.z * scale + state.position.z};
+}
+// A point of the scene (root frame) as edit-view pixels, through zoom and pan.
+Vec3 SceneToScreen(const Vec3& w);
 // The position in the parent's frame that puts object's pivot at its state.screenPos. When an
 // ancestor's x scale (or the zoom) is zero or not finite, the mapping has no inverse and the
 // result is the object's current position, so a drag leaves it where it was.

@@ -56,31 +56,27 @@ struct WorldPose {
 
 }  // namespace
 
-Vec3 Rotate(const Vec3& v, float degrees) {
+Turn TurnOf(float degrees) {
   const double radians = static_cast<double>(degrees * kInverseHalfTurn) * kPi;
-  const double c = std::cos(radians);
-  const double s = std::sin(radians);
-  return Vec3{static_cast<float>(c * v.x - s * v.y), static_cast<float>(s * v.x + c * v.y), 0};
+  return Turn{std::cos(radians), std::sin(radians)};
+}
+
+Vec3 Rotate(const Vec3& v, float degrees) { return ApplyTurn(TurnOf(degrees), v); }
+
+Vec3 SceneToScreen(const Vec3& w) {
+  const float zoom = project.viewZoom;
+  return Vec3{zoom * w.x - zoom * project.viewPanX + static_cast<float>(project.viewWidth) / 2,
+              zoom * w.y - zoom * project.viewPanY + static_cast<float>(project.viewHeight) / 2,
+              zoom * w.z};
 }
 
 void UpdateScreenPos(SceneObject* object) {
   if (object == nullptr) return;
   Vec3 w;
   for (const SceneObject* node = object; node != nullptr; node = node->parent) {
-    const Key& state = node->state;
-    w = Rotate(w, state.rotation);
-    w.x *= state.scale.x;
-    w.y *= state.scale.x;
-    w.z *= state.scale.x;
-    w.x += state.position.x;
-    w.y += state.position.y;
-    w.z += state.position.z;
+    w = StepToParent(w, TurnOf(node->state.rotation), node->state);
   }
-  const float zoom = project.viewZoom;
-  object->state.screenPos =
-      Vec3{zoom * w.x - zoom * project.viewPanX + static_cast<float>(project.viewWidth) / 2,
-           zoom * w.y - zoom * project.viewPanY + static_cast<float>(project.viewHeight) / 2,
-           zoom * w.z};
+  object->state.screenPos = SceneToScreen(w);
 }
 
 Vec3 ScreenToLocal(const SceneObject* object) {

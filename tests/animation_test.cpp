@@ -347,6 +347,38 @@ TEST_F(Hierarchy, ChildrenFollowTheirParentsOnScreen) {
   EXPECT_NEAR(child->state.screenPos.y, 260 + 2 * (0 + 10), 1e-3);
 }
 
+TEST_F(Hierarchy, AChainEvaluationEqualsEvaluatingEachObjectFromTheRoot) {
+  SceneObject* object = project.root;
+  for (int depth = 0; depth < 6; ++depth) {
+    object = CreateObject(object);
+    Key a = MakeKey(0, 10.0f * depth, depth % 4);
+    Key b = MakeKey(25, -7.5f * depth, (depth + 1) % 4);
+    a.rotation = 13.0f * depth;
+    b.rotation = -50;
+    b.scale = Vec3{1.25f, 1.25f, 1};
+    SetKeys(object, {a, b});
+  }
+  project.viewZoom = 1.7f;
+  project.viewPanX = 12;
+  EvaluateChain(object, 9, 0.375f);
+  std::vector<Key> chained;
+  for (SceneObject* node = object; node != nullptr; node = node->parent) {
+    chained.push_back(node->state);
+  }
+  EvaluateChain(object, 20, 0);  // anything else in between
+  std::vector<SceneObject*> fromRoot;
+  for (SceneObject* node = object; node != nullptr; node = node->parent) {
+    fromRoot.insert(fromRoot.begin(), node);
+  }
+  for (SceneObject* node : fromRoot) EvaluateObject(node, 9, 0.375f);
+  int i = 0;
+  for (SceneObject* node = object; node != nullptr; node = node->parent, ++i) {
+    ASSERT_EQ(node->state.screenPos.x, chained[i].screenPos.x) << "level " << i;
+    ASSERT_EQ(node->state.screenPos.y, chained[i].screenPos.y) << "level " << i;
+    ASSERT_EQ(node->state.position.x, chained[i].position.x) << "level " << i;
+  }
+}
+
 // Builds a chain of depth objects below the root by hand (CreateObject refuses to go this deep,
 // a file need not), each one key frame 0 at x 0 and one at frame 10 at x 1.
 SceneObject* BuildDeepChain(int depth) {
