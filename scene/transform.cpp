@@ -8,8 +8,8 @@
 
 namespace {
 
-// Degrees become radians through the float 1/180 and then this truncated pi, as saved poses
-// have always been computed.
+// Degrees become radians through the float 1/180 and then this truncated pi; every pose on
+// screen and in exported pictures depends on these exact constants.
 constexpr float kInverseHalfTurn = 1.0f / 180.0f;  // 0.0055555557f
 constexpr double kPi = 3.141592653589;
 static_assert(kInverseHalfTurn == 0.0055555557f, "angles convert through the float 1/180");
