@@ -121,15 +121,13 @@ Pose EvaluateSegment(KeyTrack& track, int count, int c, int frame, float fractio
     x2[2] = b.position.z - b.velocity.z * reach;
   }
 
-  Pose pose;
-  pose.position = Bezier3(Vec3{x0[0], x0[1], x0[2]}, Vec3{x1[0], x1[1], x1[2]},
-                          Vec3{x2[0], x2[1], x2[2]}, Vec3{x3[0], x3[1], x3[2]}, t);
-  pose.scale = Bezier3(Vec3{x0[3], x0[4], x0[5]}, Vec3{x1[3], x1[4], x1[5]},
-                       Vec3{x2[3], x2[4], x2[5]}, Vec3{x3[3], x3[4], x3[5]}, t);
+  // Bezier3 of position and scale and the same sum for rotation, all with the weights at t.
   const CurveWeights& w = WeightsAt(t);
-  pose.rotation = w.w0 * x0[6] + w.w1 * x1[6] + w.w2 * x2[6] + w.w3 * x3[6];
-  pose.velocity = a.velocity;
-  return pose;
+  float x[kChannels];
+  for (int i = 0; i < kChannels; ++i) {
+    x[i] = w.w0 * x0[i] + w.w1 * x1[i] + w.w2 * x2[i] + w.w3 * x3[i];
+  }
+  return Pose{Vec3{x[0], x[1], x[2]}, Vec3{x[3], x[4], x[5]}, x[6], a.velocity};
 }
 
 // Pose from the last key on: that key's values. Its velocity is the chord from the key before
@@ -252,14 +250,22 @@ void EvaluateChain(SceneObject* object, int frame, float fraction) {
   // go side by side, so each ancestor's turn is worked out once and the steps do not wait on
   // one another: the view runs this 201 times a frame for its motion path.
   for (int i = count - 1; i >= 0; --i) EvaluatePose(chain[i], frame, fraction);
-  std::array<Vec3, kMaxChain> walks;
+  struct Point {
+    float x, y, z;  // no initialisers: only the slots in use are ever written and read
+  };
+  Point walks[kMaxChain];
   for (int j = 0; j < count; ++j) {
     const Key& state = chain[j]->state;
     const Turn turn = TurnOf(state.rotation);
-    walks[j] = Vec3{};
-    for (int i = 0; i <= j; ++i) walks[i] = StepToParent(walks[i], turn, state);
+    walks[j] = Point{0, 0, 0};
+    for (int i = 0; i <= j; ++i) {
+      const Vec3 w = StepToParent(Vec3{walks[i].x, walks[i].y, walks[i].z}, turn, state);
+      walks[i] = Point{w.x, w.y, w.z};
+    }
   }
-  for (int i = 0; i < count; ++i) chain[i]->state.screenPos = SceneToScreen(walks[i]);
+  for (int i = 0; i < count; ++i) {
+    chain[i]->state.screenPos = SceneToScreen(Vec3{walks[i].x, walks[i].y, walks[i].z});
+  }
 }
 
 int InsertKey(SceneObject* object, int frame) {
