@@ -9,6 +9,7 @@
 #include "app/stopwatch.h"
 #include "audio/audio.h"
 #include "editor/editor_frame.h"
+#include "scene/animation.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
 
@@ -21,6 +22,7 @@ bool InitApplication() {
     FreeInputDevices();
     return false;
   }
+  BuildBezierWeights();
   // Without a sound device the editor runs silent; the result needs no answer.
   InitAudio(true);
   AddNewProjectHook(NewProjectAudio);
