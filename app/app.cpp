@@ -9,6 +9,7 @@
 #include "app/stopwatch.h"
 #include "audio/audio.h"
 #include "editor/editor_frame.h"
+#include "editor/editor_state.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -26,6 +27,7 @@ bool InitApplication() {
   // Without a sound device the editor runs silent; the result needs no answer.
   InitAudio(true);
   AddNewProjectHook(NewProjectAudio);
+  AddNewProjectHook(ResetEditorState);
   NewProject();
   return true;
 }
