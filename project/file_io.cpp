@@ -76,20 +76,19 @@ bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes) 
     LogMessage("cannot open \"%s\": %s", path, std::strerror(errno));
     return false;
   }
+  // Only regular files: a device or a pipe could feed the reader without end.
   struct stat info;
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    LogMessage("\"%s\" is not a file", path);
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    LogMessage("\"%s\" is not a regular file", path);
     close(fd);
     return false;
   }
-  if (S_ISREG(info.st_mode)) {
-    if (static_cast<uint64_t>(info.st_size) > limit) {
-      LogMessage("\"%s\" is too large (%lld bytes)", path, static_cast<long long>(info.st_size));
-      close(fd);
-      return false;
-    }
-    bytes.reserve(static_cast<size_t>(info.st_size));
+  if (static_cast<uint64_t>(info.st_size) > limit) {
+    LogMessage("\"%s\" is too large (%lld bytes)", path, static_cast<long long>(info.st_size));
+    close(fd);
+    return false;
   }
+  bytes.reserve(static_cast<size_t>(info.st_size));
   uint8_t buffer[65536];
   for (;;) {
     const ssize_t got = read(fd, buffer, sizeof buffer);
@@ -122,14 +121,16 @@ bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size) 
   const bool replacing = stat(target.c_str(), &info) == 0;
 
   const std::string dir = DirectoryOf(target);
-  std::string base = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
+  std::string base =
+      target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
   if (base.size() > 200) base.resize(200);  // the temporary name must stay within NAME_MAX
   static unsigned counter = 0;
   std::string temp;
   int fd = -1;
   if (StepAllowed(SaveStep::kCreate)) {
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-      temp = dir + "/." + base + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+      temp =
+          dir + "/." + base + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
       fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd < 0 && errno != EEXIST) break;
     }
@@ -152,8 +153,8 @@ bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size) 
     errno = closeError;
     failedStep = "close";
   }
-  if (failedStep == nullptr && (!StepAllowed(SaveStep::kRename) ||
-                                rename(temp.c_str(), target.c_str()) != 0)) {
+  if (failedStep == nullptr &&
+      (!StepAllowed(SaveStep::kRename) || rename(temp.c_str(), target.c_str()) != 0)) {
     failedStep = "rename";
   }
   if (failedStep != nullptr) {

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-// Reads the whole file at path into bytes; false (logged) when it cannot be opened or read or is
-// larger than limit.
+// Reads the whole regular file at path into bytes; false (logged) when it cannot be opened or
+// read, is not a regular file or is larger than limit.
 bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes);
 
 // Writes bytes to a new temporary file beside path, flushes and syncs it, and renames it over

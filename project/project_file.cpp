@@ -29,6 +29,7 @@ std::vector<uint8_t> WriteProject() {
 }
 
 void InstallProject(LoadedProject& loaded, const char* workPath) {
+  if (loaded.root == nullptr) return;
   // NewProject empties the work path, and workPath may be it.
   char newWorkPath[kFileNameSize];
   CopyName(newWorkPath, kFileNameSize, workPath);

@@ -17,14 +17,14 @@ constexpr int kMaxProjectClips = 8192;
 constexpr size_t kMaxProjectFileBytes = size_t{1} << 30;
 constexpr int kMaxProjectFps = 44100;  // a frame is at least one sample long
 constexpr int kKeyRecordBytes = 64;
-constexpr int kClipRecordBytes = 32;   // followed by the file name and the label
+constexpr int kClipRecordBytes = 32;  // followed by the file name and the label
 
 // A clip as the file holds it.
 struct ClipRecord {
   char fileName[kFileNameSize] = "";  // bare sound file name, looked up in the work path
   char label[kNameSize] = "";
   int32_t startSample = 0;  // as stored; loading recomputes it from startFrame and fps
-  int32_t startFrame = 0;
+  int32_t startFrame = 0;   // placing the clip keeps it within 0..1999
   int32_t row = 0;          // lane 0..6
   float volume = 1.0f;      // clamped to 0..1 on reading
   float pan = 0.0f;         // clamped to -1..1 on reading
@@ -56,14 +56,15 @@ std::vector<uint8_t> WriteProjectData(const SceneObject* root, int32_t fps, int3
                                       int32_t playEnd, const std::vector<ClipRecord>& clips);
 // The file's bytes for the open project and the clip table.
 std::vector<uint8_t> WriteProject();
-// Parses a whole file into loaded (which must be empty). True only when every byte was read and
+// Parses a whole file into loaded (replacing what it held). True only when every byte was read and
 // every count, string, kind and range is valid; otherwise problem says why and loaded is empty.
 // Changes nothing global.
 bool ReadProject(const uint8_t* data, size_t size, LoadedProject& loaded, ProjectProblem& problem);
 // Makes loaded the open project: a new project first, then its tree, frame rate and play range,
 // the current frame at the play start, the root selected, the clips placed with their labels,
 // volumes and pans (a clip whose sound file is missing is kept silent), and the tree evaluated
-// at the current frame. workPath is where the sounds are found. Leaves loaded empty.
+// at the current frame. workPath is where the sounds are found. Leaves loaded empty; does nothing
+// when loaded holds no tree.
 void InstallProject(LoadedProject& loaded, const char* workPath);
 
 // The work path of a project file: its directory with a trailing '/' ('/' and '\\' both end a

@@ -117,10 +117,9 @@ struct TreeCounts {
 bool ReadKey(ByteReader& r, Key& key, bool isState) {
   int32_t frame = 0, mode = kAuto;
   uint8_t autoVelocity = 1;
-  if (!r.Int(frame, "a key") || !r.Vector(key.position, "a key") ||
-      !r.Vector(key.scale, "a key") || !r.Float(key.rotation, "a key") ||
-      !r.Int(mode, "a key") || !r.Byte(autoVelocity, "a key") || !r.Skip(3, "a key") ||
-      !r.Vector(key.velocity, "a key") || !r.Skip(12, "a key")) {
+  if (!r.Int(frame, "a key") || !r.Vector(key.position, "a key") || !r.Vector(key.scale, "a key") ||
+      !r.Float(key.rotation, "a key") || !r.Int(mode, "a key") || !r.Byte(autoVelocity, "a key") ||
+      !r.Skip(3, "a key") || !r.Vector(key.velocity, "a key") || !r.Skip(12, "a key")) {
     return false;
   }
   if (isState) return true;
@@ -284,7 +283,8 @@ bool ReadAll(ByteReader& r, LoadedProject& loaded) {
     if (!ReadClip(r, clip)) return false;
   }
   // Whatever follows the clips is not part of the project; a later format may put more there.
-  if (r.remaining() != 0) LogMessage("LoadProject: %zu bytes after the clips ignored", r.remaining());
+  if (r.remaining() != 0)
+    LogMessage("LoadProject: %zu bytes after the clips ignored", r.remaining());
   return true;
 }
 
@@ -292,6 +292,9 @@ bool ReadAll(ByteReader& r, LoadedProject& loaded) {
 
 bool ReadProject(const uint8_t* data, size_t size, LoadedProject& loaded, ProjectProblem& problem) {
   problem = ProjectProblem();
+  if (loaded.root != nullptr) FreeObject(loaded.root);
+  loaded.root = loaded.camera = nullptr;
+  loaded.clips.clear();
   ByteReader reader(data, size, problem);
   if (ReadAll(reader, loaded)) return true;
   if (loaded.root != nullptr) FreeObject(loaded.root);

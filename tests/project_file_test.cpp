@@ -194,7 +194,11 @@ TEST_F(ProjectFile, ClipsKeepLabelVolumePanAndTheirOrder) {
 
 TEST_F(ProjectFile, VolumeAndPanBeyondTheirRangesAreClamped) {
   FileBuilder b;
-  b.Start(1).Camera().End(0, 89, 2).Clip("a.wav", "a", 0, 0, 3.0f, -7.0f).Clip("b.wav", "b", 5, 0, -1.0f, 2.0f);
+  b.Start(1)
+      .Camera()
+      .End(0, 89, 2)
+      .Clip("a.wav", "a", 0, 0, 3.0f, -7.0f)
+      .Clip("b.wav", "b", 5, 0, -1.0f, 2.0f);
   ASSERT_TRUE(LoadBytes(b.bytes));
   EXPECT_EQ(GetClip(0)->volume, 1.0f);
   EXPECT_EQ(GetClip(0)->pan, -1.0f);

@@ -46,7 +46,8 @@ struct FileBuilder {
   std::mt19937 random{7};
 
   FileBuilder& Int(int32_t v) {
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+      bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
     return *this;
   }
   FileBuilder& Float(float f) {
@@ -116,7 +117,9 @@ struct FileBuilder {
     return Head(name, kOrdinaryObject).Keys({0}).NoImages().Int(children);
   }
   // An object without tracks, the smallest there is.
-  FileBuilder& Bare(int32_t children) { return Head("o", kOrdinaryObject).NoKeys().NoImages().Int(children); }
+  FileBuilder& Bare(int32_t children) {
+    return Head("o", kOrdinaryObject).NoKeys().NoImages().Int(children);
+  }
   FileBuilder& ImageChild(int32_t images = 0, const std::vector<int32_t>& frames = {}) {
     return Head("a", kOrdinaryObject).NoKeys().Images(images, frames).Int(0);
   }
@@ -130,8 +133,8 @@ struct FileBuilder {
   FileBuilder& End(int32_t playStart = 0, int32_t playEnd = 89, int32_t clips = 0) {
     return Int(playStart).Int(playEnd).Int(clips);
   }
-  FileBuilder& Clip(const std::string& file, const std::string& label, int32_t frame,
-                    int32_t row, float volume = 1, float pan = 0, int fps = 30) {
+  FileBuilder& Clip(const std::string& file, const std::string& label, int32_t frame, int32_t row,
+                    float volume = 1, float pan = 0, int fps = 30) {
     Blank(8).Int(frame * 44100 / fps).Int(frame).Int(row).Float(volume).Float(pan).Blank(4);
     return Str(file).Str(label);
   }

@@ -19,10 +19,14 @@ class ProjectRoundTrip : public ProjectTest {
   bool Chance(int percent) { return Uniform(1, 100) <= percent; }
   float AnyFloat() {
     switch (Uniform(0, 4)) {
-      case 0: return 0.0f;
-      case 1: return -0.0f;
-      case 2: return std::uniform_real_distribution<float>(-1e6f, 1e6f)(rng_);
-      default: return std::uniform_real_distribution<float>(-2.0f, 2.0f)(rng_);
+      case 0:
+        return 0.0f;
+      case 1:
+        return -0.0f;
+      case 2:
+        return std::uniform_real_distribution<float>(-1e6f, 1e6f)(rng_);
+      default:
+        return std::uniform_real_distribution<float>(-2.0f, 2.0f)(rng_);
     }
   }
   Vec3 AnyVector() { return Vec3{AnyFloat(), AnyFloat(), AnyFloat()}; }
@@ -58,7 +62,8 @@ class ProjectRoundTrip : public ProjectTest {
   void RandomImages(ImageTrack& track) {
     const int count = Chance(10) ? kMaxImages : Uniform(0, 5);
     for (int i = 0; i < count; ++i) {
-      const int index = AddImageEntry(track, AnyText(kNameSize).c_str(), AnyText(kFileNameSize).c_str());
+      const int index =
+          AddImageEntry(track, AnyText(kNameSize).c_str(), AnyText(kFileNameSize).c_str());
       track.entries[index].flipH = static_cast<uint8_t>(Uniform(0, 1));
       track.entries[index].flipV = static_cast<uint8_t>(Uniform(0, 1));
     }
@@ -93,7 +98,10 @@ class ProjectRoundTrip : public ProjectTest {
     const int count = Uniform(0, 30);
     for (int i = 0; i < count; ++i) {
       // Now and then a long chain, to reach deep nesting.
-      SceneObject* parent = Chance(30) ? objects.back() : objects[static_cast<size_t>(Uniform(0, static_cast<int>(objects.size()) - 1))];
+      SceneObject* parent =
+          Chance(30)
+              ? objects.back()
+              : objects[static_cast<size_t>(Uniform(0, static_cast<int>(objects.size()) - 1))];
       SceneObject* object = CreateObject(parent);
       if (object == nullptr) continue;
       objects.push_back(object);
@@ -155,6 +163,5 @@ void ProjectRoundTrip::RoundTrip() {
   InstallProject(loaded, project.workPath);
   EXPECT_EQ(WriteProject(), first);
 }
-
 
 }  // namespace

@@ -2,13 +2,13 @@
 // strings, kinds and ranges refuses the file, a file cut short at any byte is refused, and a
 // refused file leaves the open project exactly as it was.
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <functional>
 #include <string>
-
-#include <unistd.h>
 
 #include "tests/project_fixtures.h"
 
@@ -28,9 +28,8 @@ struct OpenProjectSnapshot {
   int clips;
 
   static OpenProjectSnapshot Take() {
-    return {WriteProject(),         project.root,          project.camera,
-            project.selected,       project.currentFrame,  project.objectCounter,
-            project.workPath,       ClipCount()};
+    return {WriteProject(),       project.root,          project.camera,   project.selected,
+            project.currentFrame, project.objectCounter, project.workPath, ClipCount()};
   }
   bool operator==(const OpenProjectSnapshot& o) const {
     return bytes == o.bytes && root == o.root && camera == o.camera && selected == o.selected &&
@@ -65,7 +64,8 @@ class ProjectValidation : public ProjectTest {
   ::testing::AssertionResult Accepted(const std::vector<uint8_t>& bytes) {
     LoadedProject loaded;
     ProjectProblem problem;
-    if (ReadProject(bytes.data(), bytes.size(), loaded, problem)) return ::testing::AssertionSuccess();
+    if (ReadProject(bytes.data(), bytes.size(), loaded, problem))
+      return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << problem.message << " at byte " << problem.offset;
   }
 
@@ -134,11 +134,27 @@ TEST_F(ProjectValidation, EveryBrokenRuleRefusesTheFile) {
       {"a second root", [](Variant& v) { v.cameraKind = kRootObject; }},
       {"object name of 128 characters", [](Variant& v) { v.objectName = std::string(128, 'n'); }},
       {"no key", [](Variant& v) { v.keyFrames = {}; }},
-      {"201 keys", [](Variant& v) { v.keyFrames.assign(201, 0); for (int i = 0; i < 201; ++i) v.keyFrames[i] = i; }},
-      {"two keys on one frame", [](Variant& v) { v.keyFrames = {3, 3}; }},
-      {"keys out of order", [](Variant& v) { v.keyFrames = {10, 5}; }},
-      {"key before frame 0", [](Variant& v) { v.keyFrames = {-1, 5}; }},
-      {"key after frame 1999", [](Variant& v) { v.keyFrames = {0, 2000}; }},
+      {"201 keys",
+       [](Variant& v) {
+         v.keyFrames.assign(201, 0);
+         for (int i = 0; i < 201; ++i) v.keyFrames[i] = i;
+       }},
+      {"two keys on one frame",
+       [](Variant& v) {
+         v.keyFrames = {3, 3};
+       }},
+      {"keys out of order",
+       [](Variant& v) {
+         v.keyFrames = {10, 5};
+       }},
+      {"key before frame 0",
+       [](Variant& v) {
+         v.keyFrames = {-1, 5};
+       }},
+      {"key after frame 1999",
+       [](Variant& v) {
+         v.keyFrames = {0, 2000};
+       }},
       {"unknown key mode", [](Variant& v) { v.keyMode = 4; }},
       {"key track flag 2", [](Variant& v) { v.hasKeys = 2; }},
       {"65 images", [](Variant& v) { v.imageCount = 65; }},
@@ -146,10 +162,21 @@ TEST_F(ProjectValidation, EveryBrokenRuleRefusesTheFile) {
       {"image name of 128 characters", [](Variant& v) { v.imageName = std::string(128, 'i'); }},
       {"image file of 512 characters", [](Variant& v) { v.imageFile = std::string(512, 'f'); }},
       {"2001 used frames", [](Variant& v) { v.frameImages.assign(2001, 0); }},
-      {"negative used frames", [](Variant& v) { v.usedFrames = -2; v.frameImages = {}; }},
-      {"frame image past the images", [](Variant& v) { v.frameImages = {0, 3}; }},
+      {"negative used frames",
+       [](Variant& v) {
+         v.usedFrames = -2;
+         v.frameImages = {};
+       }},
+      {"frame image past the images",
+       [](Variant& v) {
+         v.frameImages = {0, 3};
+       }},
       {"negative frame image", [](Variant& v) { v.frameImages = {-1}; }},
-      {"65 children", [](Variant& v) { v.objectChildCount = 65; v.siblings = 64; }},
+      {"65 children",
+       [](Variant& v) {
+         v.objectChildCount = 65;
+         v.siblings = 64;
+       }},
       {"negative child count", [](Variant& v) { v.objectChildCount = -1; }},
       {"play start before frame 0", [](Variant& v) { v.playStart = -1; }},
       {"play end after frame 1999", [](Variant& v) { v.playEnd = 2000; }},
@@ -175,8 +202,15 @@ TEST_F(ProjectValidation, TheLimitsThemselvesAreAccepted) {
     std::function<void(Variant&)> set;
   } limits[] = {
       {"200 keys up to frame 1999",
-       [](Variant& v) { v.keyFrames.clear(); for (int i = 0; i < 200; ++i) v.keyFrames.push_back(1800 + i); }},
-      {"64 images", [](Variant& v) { v.imageCount = 64; v.frameImages = {64}; }},
+       [](Variant& v) {
+         v.keyFrames.clear();
+         for (int i = 0; i < 200; ++i) v.keyFrames.push_back(1800 + i);
+       }},
+      {"64 images",
+       [](Variant& v) {
+         v.imageCount = 64;
+         v.frameImages = {64};
+       }},
       {"2000 used frames", [](Variant& v) { v.frameImages.assign(2000, 1); }},
       {"names filling their fields",
        [](Variant& v) {
@@ -186,9 +220,20 @@ TEST_F(ProjectValidation, TheLimitsThemselvesAreAccepted) {
          v.clipFile = std::string(511, 'c');
          v.clipLabel = std::string(127, 'l');
        }},
-      {"empty names", [](Variant& v) { v.objectName = v.imageName = v.imageFile = v.clipFile = v.clipLabel = ""; }},
-      {"64 children", [](Variant& v) { v.objectChildCount = 64; v.siblings = 63; }},
-      {"play range ends", [](Variant& v) { v.playStart = 1999; v.playEnd = 0; }},
+      {"empty names",
+       [](Variant& v) {
+         v.objectName = v.imageName = v.imageFile = v.clipFile = v.clipLabel = "";
+       }},
+      {"64 children",
+       [](Variant& v) {
+         v.objectChildCount = 64;
+         v.siblings = 63;
+       }},
+      {"play range ends",
+       [](Variant& v) {
+         v.playStart = 1999;
+         v.playEnd = 0;
+       }},
       {"no clips", [](Variant& v) { v.clipCount = 0; }},
       {"an object without keys", [](Variant& v) { v.hasKeys = 0; }},
   };
@@ -283,6 +328,7 @@ TEST_F(ProjectValidation, AFileCutShortAtAnyByteIsRefusedAndChangesNothing) {
 TEST_F(ProjectValidation, WhatCannotBeReadChangesNothing) {
   EXPECT_FALSE(LoadProject(PathOf("missing.tvp").c_str()));
   EXPECT_FALSE(LoadProject(dir_.c_str())) << "a directory";
+  EXPECT_FALSE(LoadProject("/dev/zero")) << "a device that never ends";
   EXPECT_FALSE(LoadProject(""));
   EXPECT_FALSE(LoadProject(nullptr));
   EXPECT_TRUE(OpenProjectSnapshot::Take() == before_);
