@@ -17,8 +17,13 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
         return false;
       }
       options->logPath = argv[++i];
+    } else if (arg[0] == '-' && arg[1] != '\0') {
+      std::snprintf(error, errorSize, "unknown option '%s' (try --help)", arg);
+      return false;
+    } else if (options->projectPath == nullptr) {
+      options->projectPath = arg;
     } else {
-      std::snprintf(error, errorSize, "unknown argument '%s' (try --help)", arg);
+      std::snprintf(error, errorSize, "only one project can be opened ('%s')", arg);
       return false;
     }
   }
@@ -26,9 +31,9 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
 }
 
 const char* UsageText() {
-  return "Usage: tavoka [options]\n"
+  return "Usage: tavoka [options] [PROJECT.tvp]\n"
          "\n"
-         "Tavoka, an editor for 2D cut-out animation.\n"
+         "Tavoka, an editor for 2D cut-out animation. Opens PROJECT.tvp, or a new project.\n"
          "\n"
          "Options:\n"
          "  --log FILE   append the program's log lines to FILE\n"

@@ -2,6 +2,7 @@
 #pragma once
 
 struct CommandLine {
+  const char* projectPath = nullptr;  // the project to open
   const char* logPath = nullptr;  // --log FILE: switch the log on
   bool help = false;
   bool version = false;

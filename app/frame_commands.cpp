@@ -8,6 +8,7 @@
 #include "app/stopwatch.h"
 #include "audio/audio.h"
 #include "editor/editor_state.h"
+#include "project/project_file.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -103,9 +104,15 @@ void DeleteSelectedImage() {
 void RunKeyboardCommands() {
   if (KeyDown(kKeyEscape)) editor.attachMode = false;
 
+  // No latch: a dialog forgets the keys held when it opened, so it cannot reopen by itself.
   if (editor.ctrlHeld) {
     if (KeyDown(kKeyHome)) project.playStart = project.currentFrame;
     if (KeyDown(kKeyEnd)) project.playEnd = project.currentFrame;
+    if (KeyDown(kKeyS)) SaveProjectAs();
+    if (KeyDown(kKeyL)) {
+      LogMessage("Ctrl+L");
+      OpenProject();
+    }
   }
 
   StepFrames();

@@ -7,6 +7,7 @@
 #include "app/dialogs.h"
 #include "app/log.h"
 #include "app/platform.h"
+#include "project/project_file.h"
 
 int main(int argc, char** argv) {
   CommandLine options;
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
     DestroyGLWindow();
     return 1;
   }
+  // A project that cannot be opened is reported; the editor then starts with a new project.
+  if (options.projectPath != nullptr) LoadProjectAndReport(options.projectPath);
   while (RunMainLoopPass()) {
   }
   wekFree();

@@ -16,6 +16,7 @@
 constexpr int kLaneCount = 7;             // timeline lanes 0..6
 constexpr int kTableGrowth = 1024;        // the clip and wave tables grow in steps of this
 constexpr int kMaxActiveClips = 16;       // clips that can sound within one frame
+constexpr int kMaxClips = 8192;           // clips of one project; a project file holds no more
 constexpr int kLookAheadSamples = 5;      // a frame's list holds clips starting this soon after it
 constexpr int kScrubSamples = 1837;       // length of a scrub snippet (about 42 ms)
 constexpr int kScrubFadeSamples = 137;    // fade-in and fade-out of a snippet

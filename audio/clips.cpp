@@ -91,6 +91,10 @@ Clip* GetClip(int index) {
 int InsertAudioClip(const char* name, int startFrame, int row, MissingSound missing) {
   if (name == nullptr) name = "";
   LogMessage("InsertAudioClip(%s, %i, %i)", name, startFrame, row);
+  if (ClipCount() >= kMaxClips) {
+    LogMessage("failed: the project holds %d clips", kMaxClips);
+    return -1;
+  }
   auto clip = std::make_unique<Clip>();
   LogMessage("creating name");
   CopyName(clip->fileName, kFileNameSize, BareFileName(name));

@@ -8,12 +8,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "audio/audio.h"
 #include "scene/scene.h"
 
 // Limits a file must keep besides those of the records: no editing session comes near them, and
 // they bound what a damaged file can make the reader allocate.
-constexpr int kMaxProjectObjects = 8192;
-constexpr int kMaxProjectClips = 8192;
+constexpr int kMaxProjectObjects = kMaxObjects;
+constexpr int kMaxProjectClips = kMaxClips;
 constexpr size_t kMaxProjectFileBytes = size_t{1} << 30;
 constexpr int kMaxProjectFps = 44100;  // a frame is at least one sample long
 constexpr int kKeyRecordBytes = 64;

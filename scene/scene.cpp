@@ -79,6 +79,8 @@ SceneObject* CreateObject(SceneObject* parent) {
   if (parent == nullptr || parent->childCount >= kMaxChildren) return nullptr;
   // The object and its image child "a" both have to fit on the chain below parent.
   if (ChainLength(parent) + 2 > kMaxChain - 1) return nullptr;
+  // A project file holds at most kMaxObjects objects; one more could be saved but never loaded.
+  if (project.root != nullptr && CountObjects(project.root) + 2 > kMaxObjects) return nullptr;
 
   SceneObject* object = new SceneObject();
   std::snprintf(object->name, kNameSize, "Object-%.3i", project.objectCounter);

@@ -12,6 +12,7 @@ constexpr int kMaxFrames = 2000;   // frames 0..1999
 constexpr int kMaxKeys = 200;      // keys per track
 constexpr int kMaxChildren = 64;   // children per object
 constexpr int kMaxImages = 64;     // image entries per track
+constexpr int kMaxObjects = 8192;  // objects of a project, image children included
 constexpr int kMaxChain = 64;      // slots of the chain walks; a chain holds at most 63 objects
 constexpr int kNameSize = 128;     // object and image names, NUL included
 constexpr int kFileNameSize = 512; // image file names and the work path, NUL included

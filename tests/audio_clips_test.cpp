@@ -216,3 +216,15 @@ TEST_F(AudioClips, ANewProjectEmptiesClipsAndWavesAndUnmutes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AudioClips, TheTableRefusesClipsBeyondWhatAProjectFileCanHold) {
+  for (int i = 0; i < kMaxClips; ++i) {
+    ASSERT_GE(InsertAudioClip("gone.wav", i % kMaxFrames, i % 7, MissingSound::kKeepClip), 0);
+  }
+  EXPECT_EQ(InsertAudioClip("gone.wav", 5, 0, MissingSound::kKeepClip), -1);
+  EXPECT_EQ(ClipCount(), kMaxClips);
+}
+
+}  // namespace

@@ -2,13 +2,20 @@
 // and a clock the test advances by hand.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
 
+#include <unistd.h>
+
+#include "app/dialogs.h"
 #include "app/frame_commands.h"
 #include "app/input.h"
 #include "app/stopwatch.h"
 #include "audio/audio.h"
 #include "editor/editor_state.h"
+#include "project/project_file.h"
 #include "scene/scene.h"
 #include "tests/harness.h"
 #include "ui/ui.h"
@@ -276,6 +283,79 @@ TEST_F(FrameCommands, TheTreeIsEvaluatedAtTheCurrentFrameEveryPass) {
   project.currentFrame = 10;
   Passes(1);
   EXPECT_FLOAT_EQ(object->state.position.x, 100.0f);
+}
+
+}  // namespace
+
+namespace {
+
+class FileCommands : public FrameCommands {
+ protected:
+  void SetUp() override {
+    FrameCommands::SetUp();
+    SetDialogBackend(&dialogs);
+    directory = std::filesystem::temp_directory_path() /
+                ("tavoka_file_commands_" + std::to_string(getpid()));
+    std::filesystem::create_directories(directory);
+  }
+  void TearDown() override {
+    SetDialogBackend(nullptr);
+    std::filesystem::remove_all(directory);
+    FrameCommands::TearDown();
+  }
+  ScriptedDialogs dialogs;
+  std::filesystem::path directory;
+};
+
+TEST_F(FileCommands, CtrlSSavesThroughTheDialogAndDoesNotReopenIt) {
+  std::string path = (directory / "walk.tvp").string();
+  CreateObject(nullptr);
+  dialogs.fileAnswers = {path};
+  Press(kKeyLeftCtrl);
+  Press(kKeyS);
+  Passes(3);  // still held: the dialog forgot them, so it opens once
+  EXPECT_EQ(dialogs.requests.size(), 1u);
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(std::string(project.workPath), directory.string() + "/");
+  Release(kKeyS);
+  Release(kKeyLeftCtrl);
+}
+
+TEST_F(FileCommands, CtrlLLoadsAndAFailedLoadKeepsTheOpenProject) {
+  std::string good = (directory / "good.tvp").string();
+  std::string bad = (directory / "bad.tvp").string();
+  CreateObject(nullptr);
+  ASSERT_TRUE(SaveProject(good.c_str()));
+  FILE* file = std::fopen(bad.c_str(), "wb");
+  std::fputs("not a project", file);
+  std::fclose(file);
+
+  NewProject();
+  SceneObject* a = CreateObject(nullptr);
+  SceneObject* b = CreateObject(nullptr);
+  dialogs.fileAnswers = {bad};
+  Press(kKeyLeftCtrl);
+  Press(kKeyL);
+  Passes(1);
+  Release(kKeyL);
+  Release(kKeyLeftCtrl);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].caption, "Error");
+  EXPECT_EQ(dialogs.messages[0].text, "Couldn't load project");
+  EXPECT_TRUE(dialogs.messages[0].warning);
+  EXPECT_EQ(project.root->childCount, 3);
+  EXPECT_EQ(project.root->children[1], a);
+  EXPECT_EQ(project.root->children[2], b);
+
+  Passes(1);
+  dialogs.fileAnswers = {good};
+  Press(kKeyRightCtrl);
+  Press(kKeyL);
+  Passes(1);
+  Release(kKeyL);
+  Release(kKeyRightCtrl);
+  EXPECT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(CountObjects(project.root), 4);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "scene/scene.h"
 
@@ -214,6 +215,27 @@ TEST_F(ObjectTree, NewProjectRunsTheRegisteredResetsAndFreesTheOldTree) {
   EXPECT_EQ(project.fps, 30);
   EXPECT_EQ(project.currentFrame, 0);
   EXPECT_EQ(project.objectCounter, 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ObjectTree, TheProjectRefusesObjectsBeyondWhatItsFileCanHold) {
+  // Each object brings its image child; the root and the camera are there from the start.
+  // The tree is filled breadth first, so neither the child lists nor the depth run out first.
+  std::vector<SceneObject*> parents{project.root};
+  size_t next = 0;
+  int created = 0;
+  while (true) {
+    if (parents[next]->childCount >= kMaxChildren) ++next;
+    SceneObject* object = CreateObject(parents[next]);
+    if (object == nullptr) break;
+    parents.push_back(object);
+    ++created;
+  }
+  EXPECT_EQ(created, (kMaxObjects - 2) / 2);
+  EXPECT_LE(CountObjects(project.root), kMaxObjects);
 }
 
 }  // namespace
