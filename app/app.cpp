@@ -9,6 +9,7 @@
 #include "app/stopwatch.h"
 #include "audio/audio.h"
 #include "editor/editor_frame.h"
+#include "images/image_bank.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
 
@@ -21,6 +22,11 @@ bool InitApplication() {
     FreeInputDevices();
     return false;
   }
+  // Images resolve their names against the project's directory; a new project empties the bank
+  // before audio is reset.
+  imageWorkPath = project.workPath;
+  InitImageBank();
+  AddNewProjectHook(NewProjectImages);
   // Without a sound device the editor runs silent; the result needs no answer.
   InitAudio(true);
   AddNewProjectHook(NewProjectAudio);
@@ -52,6 +58,7 @@ void DrawFrame() {
 void wekFree() {
   LogMessage("wekFree()");
   FreeAudio(true);
+  FreeImageBank();
   if (project.root != nullptr) {
     FreeObject(project.root);
     project.root = project.camera = project.selected = nullptr;
