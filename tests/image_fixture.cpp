@@ -198,7 +198,7 @@ void ImageTest::TearDown() {
 
 std::string ImageTest::PathOf(const std::string& name) const { return workPath_ + name; }
 
-void ImageTest::ClearScreen(Rgba colour) {
+void ClearScreen(Rgba colour) {
   glDisable(GL_SCISSOR_TEST);
   glClearColor(colour.r / 255.0f, colour.g / 255.0f, colour.b / 255.0f, 1);
   glClear(GL_COLOR_BUFFER_BIT);
@@ -208,12 +208,12 @@ void ImageTest::ClearScreen(Rgba colour) {
   glLoadIdentity();
 }
 
-Rgba ImageTest::ScreenAt(int x, int y) {
+Rgba ScreenAt(int x, int y) {
   const RgbaImage one = ReadScreen(x, y, 1, 1);
   return one.At(0, 0);
 }
 
-RgbaImage ImageTest::ReadScreen(int x, int y, int w, int h) {
+RgbaImage ReadScreen(int x, int y, int w, int h) {
   RgbaImage image(w, h, Rgba{0, 0, 0, 0});
   std::vector<uint8_t> bottomUp(static_cast<size_t>(w) * h * 4);
   glFinish();
@@ -227,7 +227,7 @@ RgbaImage ImageTest::ReadScreen(int x, int y, int w, int h) {
   return image;
 }
 
-PictureDifference ComparePictures(const RgbaImage& a, const RgbaImage& b) {
+PictureDifference ComparePictures(const RgbaImage& a, const RgbaImage& b, bool withAlpha) {
   PictureDifference difference;
   if (a.width != b.width || a.height != b.height) {
     difference.largest = 256;
@@ -235,7 +235,7 @@ PictureDifference ComparePictures(const RgbaImage& a, const RgbaImage& b) {
   }
   for (size_t i = 0; i < a.pixels.size(); i += 4) {
     int largest = 0;
-    for (int c = 0; c < 3; ++c) largest = std::max(largest, std::abs(a.pixels[i + c] - b.pixels[i + c]));
+    for (int c = 0; c < (withAlpha ? 4 : 3); ++c) largest = std::max(largest, std::abs(a.pixels[i + c] - b.pixels[i + c]));
     difference.largest = std::max(difference.largest, largest);
     if (largest > 0) difference.pixels += 1;
   }

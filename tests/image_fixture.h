@@ -52,21 +52,21 @@ class ImageTest : public ::testing::Test {
 
   // Full path of a file in the work directory.
   std::string PathOf(const std::string& name) const;
-  // Clears to an opaque colour and sets the editor's blending.
-  static void ClearScreen(Rgba colour);
-  // The colour drawn at pixel (x, y), counted from the top left.
-  static Rgba ScreenAt(int x, int y);
-  // Back-buffer rectangle (x, y from the top left) as RGBA rows top first.
-  static RgbaImage ReadScreen(int x, int y, int w, int h);
-
   std::filesystem::path directory_;
   std::string workPath_;  // directory_ with a trailing separator, given to the bank
 };
 
-// Largest difference of red, green or blue between two equally sized pictures (256 when the
-// sizes differ) and how many pixels differ at all. Alpha of a read-back screen means nothing.
+// Clears to an opaque colour, sets the editor's blending and an identity model-view matrix.
+void ClearScreen(Rgba colour);
+// The colour drawn at pixel (x, y), counted from the top left.
+Rgba ScreenAt(int x, int y);
+// Back-buffer rectangle (x, y from the top left) as RGBA rows top first.
+RgbaImage ReadScreen(int x, int y, int w, int h);
+
+// Largest difference of red, green or blue (and alpha when asked) between two equally sized
+// pictures (256 when the sizes differ) and how many pixels differ at all.
 struct PictureDifference {
   int largest = 0;
   int pixels = 0;
 };
-PictureDifference ComparePictures(const RgbaImage& a, const RgbaImage& b);
+PictureDifference ComparePictures(const RgbaImage& a, const RgbaImage& b, bool withAlpha = false);
