@@ -178,6 +178,7 @@ void ImageTest::SetUp() {
   ASSERT_NE(mkdtemp(pattern), nullptr);
   directory_ = pattern;
   workPath_ = directory_.string() + "/";
+  previousWorkPath_ = imageWorkPath;
   imageWorkPath = workPath_.c_str();
   imageBank.storage = TileStorage::kAtlas;
   FreeImageBank();
@@ -191,7 +192,7 @@ void ImageTest::SetUp() {
 void ImageTest::TearDown() {
   FreeImageBank();
   imageBank.storage = TileStorage::kAtlas;
-  imageWorkPath = nullptr;
+  imageWorkPath = previousWorkPath_;
   std::error_code ignored;
   fs::remove_all(directory_, ignored);
 }

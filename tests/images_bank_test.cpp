@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/log.h"
+#include "scene/scene.h"
 #include "images/image_bank.h"
 #include "tests/image_fixture.h"
 
@@ -383,4 +384,24 @@ TEST_F(Bank, NewProjectEmptiesTheBankAndItsTextures) {
   EXPECT_FALSE(glIsTexture(page));
   EXPECT_FALSE(glIsTexture(tileTexture));
   EXPECT_NE(GetImage("a.png"), nullptr);  // loads again from the file
+}
+
+TEST(ImageBankInEditor, StartUpResolvesNamesInTheProjectFolderAndNewProjectEmptiesTheBank) {
+  StartEditor();
+  EXPECT_EQ(imageWorkPath, project.workPath);
+  EXPECT_EQ(imageBank.capacity, kBankGrowth);
+  char pattern[] = "/tmp/tavoka_project_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string folder = std::string(pattern) + "/";
+  ASSERT_TRUE(WritePngFile(folder + "leg.png", RgbaImage(30, 60, kGreen), kRgba8));
+  CopyName(project.workPath, kFileNameSize, folder.c_str());
+  EXPECT_NE(GetImage("leg.png"), nullptr);
+  EXPECT_EQ(imageBank.count, 1);
+
+  NewProject();
+  EXPECT_EQ(imageBank.count, 0);
+  EXPECT_EQ(imageBank.capacity, kBankGrowth);
+  EXPECT_STREQ(project.workPath, "");
+  EXPECT_EQ(GetImage("leg.png"), nullptr);  // now looked for in the working directory
+  std::filesystem::remove_all(pattern);
 }
