@@ -9,7 +9,9 @@
 #include "app/stopwatch.h"
 #include "audio/audio.h"
 #include "editor/editor_frame.h"
+#include "editor/editor_state.h"
 #include "images/image_bank.h"
+#include "scene/animation.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
 
@@ -22,6 +24,7 @@ bool InitApplication() {
     FreeInputDevices();
     return false;
   }
+  BuildBezierWeights();
   // Images resolve their names against the project's directory; a new project empties the bank
   // before audio is reset.
   imageWorkPath = project.workPath;
@@ -30,6 +33,7 @@ bool InitApplication() {
   // Without a sound device the editor runs silent; the result needs no answer.
   InitAudio(true);
   AddNewProjectHook(NewProjectAudio);
+  AddNewProjectHook(ResetEditorState);
   NewProject();
   return true;
 }

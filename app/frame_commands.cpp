@@ -1,10 +1,173 @@
 #include "app/frame_commands.h"
 
+#include <cstdio>
+
 #include "app/input.h"
+#include "app/log.h"
 #include "app/platform.h"
+#include "app/stopwatch.h"
+#include "audio/audio.h"
+#include "editor/editor_state.h"
+#include "scene/animation.h"
+#include "scene/scene.h"
+#include "ui/ui.h"
+
+namespace {
+
+int ClampFrame(int frame) {
+  if (frame < 0) return 0;
+  if (frame > kMaxFrames - 1) return kMaxFrames - 1;
+  return frame;
+}
+
+// A held step key steps at once, again after `threshold` more passes, then every
+// (threshold + 1 - reset) passes. All four step keys share one repeat counter.
+void StepKey(int step, int threshold, int reset) {
+  if (editor.stepRepeat == -1) {
+    project.currentFrame += step;
+    editor.animationPlaying = -1;
+  }
+  editor.stepRepeat += 1;
+  if (editor.stepRepeat > threshold) {
+    editor.stepRepeat = reset;
+    project.currentFrame += step;
+  }
+  project.currentFrame = ClampFrame(project.currentFrame);
+}
+
+void StepFrames() {
+  bool right = KeyDown(kKeyRight), left = KeyDown(kKeyLeft);
+  bool pageDown = KeyDown(kKeyPageDown), pageUp = KeyDown(kKeyPageUp);
+  if (!right && !left && !pageDown && !pageUp) editor.stepRepeat = -1;
+  if (right) StepKey(1, 15, 14);
+  if (left) StepKey(-1, 15, 14);
+  if (pageDown) StepKey(12, 20, 18);
+  if (pageUp) StepKey(-12, 20, 18);
+}
+
+void TogglePlayback() {
+  if (editor.animationPlaying == -1) {
+    editor.animationPlaying = 0;
+    AudioPlay(project.currentFrame);
+    stopwatch.Mark(0);
+  } else {
+    editor.animationPlaying = -1;
+  }
+}
+
+// At most one frame per pass; a slow pass leaves its debt in frameClock, so the animation
+// catches up one frame per pass.
+void AdvancePlaybackClock() {
+  double now = stopwatch.Elapsed();
+  editor.frameClock = static_cast<float>(editor.frameClock + (now - stopwatch.slots[0]));
+  stopwatch.Mark(0);
+  float period = 1.0f / static_cast<float>(project.fps > 0 ? project.fps : 30);
+  if (editor.frameClock < period) return;
+  editor.frameClock -= period;
+  project.currentFrame += 1;
+  if (project.currentFrame == project.playEnd) editor.animationPlaying = -1;
+  // Playback that started at or after the play range's end never meets it: it stops at the
+  // last frame there is.
+  if (project.currentFrame >= kMaxFrames - 1) {
+    project.currentFrame = kMaxFrames - 1;
+    editor.animationPlaying = -1;
+  }
+}
+
+// "A" in the object list: edit the alignment of the selected object through its image child.
+void EditAlignment() {
+  SceneObject* object = project.selected;
+  if (object == nullptr || object->kind != kOrdinaryObject || object->childCount < 1) return;
+  SceneObject* child = object->children[0];
+  project.alignmentParent = object;
+  project.selected = child;
+  std::snprintf(child->name, kNameSize, "%.*s   Alignment", kNameSize - 13, object->name);
+  editor.attachMode = false;
+}
+
+// Delete in the image list: the entry's slot is freed for the next import; the frames that
+// show it keep their number.
+void DeleteSelectedImage() {
+  SceneObject* object = project.selected;
+  if (editor.selectedImageRow <= 0 || object == nullptr || object->kind != kOrdinaryObject ||
+      object->childCount < 1) {
+    return;
+  }
+  ImageTrack* track = object->children[0]->images.get();
+  int entry = editor.selectedImageRow - 1;
+  if (track == nullptr || entry >= track->count) return;
+  track->entries[entry].name[0] = '\0';
+  track->entries[entry].file[0] = '\0';
+}
+
+void RunKeyboardCommands() {
+  if (KeyDown(kKeyEscape)) editor.attachMode = false;
+
+  if (editor.ctrlHeld) {
+    if (KeyDown(kKeyHome)) project.playStart = project.currentFrame;
+    if (KeyDown(kKeyEnd)) project.playEnd = project.currentFrame;
+  }
+
+  StepFrames();
+
+  if (!editor.ctrlHeld && KeyDown(kKeyHome)) {
+    project.currentFrame = project.playStart;
+    editor.animationPlaying = -1;
+  }
+  if (!editor.ctrlHeld && KeyDown(kKeyEnd)) {
+    project.currentFrame = project.playEnd;
+    editor.animationPlaying = -1;
+  }
+
+  if (KeyDown(kKeySpace)) {
+    if (!editor.spaceLatch) TogglePlayback();
+    editor.spaceLatch = true;
+  } else {
+    editor.spaceLatch = false;
+  }
+}
+
+}  // namespace
 
 bool RunFrameCommands() {
   PollInputDevices();
+  editor.ctrlHeld = KeyDown(kKeyLeftCtrl) || KeyDown(kKeyRightCtrl);
+  editor.shiftHeld = KeyDown(kKeyLeftShift) || KeyDown(kKeyRightShift);
+  int frameBefore = project.currentFrame;
+
+  // While the user types in a text field no keyboard command acts; the tree is still evaluated.
+  if (ui == nullptr || !ui->editing) {
+    RunKeyboardCommands();
+
+    if (editor.animationPlaying >= 0) {
+      AdvancePlaybackClock();
+    } else if (sounding && countdown < 0) {
+      AudioStop();  // open-ended sound outlives the animation only until this pass
+    }
+
+    if (!KeyDown(kKeyDelete)) editor.deleteLatch = false;
+    if (!KeyDown(kKeyInsert)) editor.insertLatch = false;
+
+    if (project.selected != nullptr && project.selected->childCount > 0) {
+      project.alignmentParent = nullptr;
+    }
+    if (KeyDown(kKeyA) && editor.objectWindowActive) EditAlignment();
+    if (KeyDown(kKeyDelete) && editor.imageWindowActive) DeleteSelectedImage();
+
+    if (KeyDown(kKeyTab)) {
+      if (!editor.tabLatch) editor.viewMode = 1 - editor.viewMode;
+      editor.tabLatch = true;
+    } else {
+      editor.tabLatch = false;
+    }
+
+    if (project.currentFrame != frameBefore) {
+      project.selectedKey = -1;
+      editor.selectionStart = editor.selectionEnd = -1;
+    }
+  }
+
+  if (project.root != nullptr) EvaluateTree(project.root, project.currentFrame, 0);
   SleepMilliseconds(10);
   return true;
 }

@@ -1,5 +1,6 @@
-// The per-frame step of the main loop: keyboard snapshot, keyboard commands, playback clock,
-// evaluation of the tree, and the 10 ms sleep that paces the loop.
+// The per-frame step of the main loop: keyboard snapshot, the keyboard commands that work
+// anywhere in the editor, the playback clock, evaluation of the tree at the current frame, and
+// the 10 ms sleep that paces the loop.
 #pragma once
 
 // Always true (the main loop would stop on false).

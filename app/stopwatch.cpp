@@ -4,14 +4,18 @@
 
 Stopwatch stopwatch;
 
-void Stopwatch::Start() {
-  frequency = PerformanceFrequency();
-  start = frequency != 0 ? PerformanceCounter() : 0;
+void Stopwatch::Start() { Start(PerformanceCounter, PerformanceFrequency()); }
+
+void Stopwatch::Start(CounterSource source, uint64_t countsPerSecond) {
+  counter = source;
+  frequency = countsPerSecond;
+  start = (frequency != 0 && counter != nullptr) ? counter() : 0;
+  for (float& slot : slots) slot = 0;
 }
 
 double Stopwatch::Elapsed() const {
-  if (frequency == 0) return 0.0;
-  return static_cast<double>(PerformanceCounter() - start) / static_cast<double>(frequency);
+  if (frequency == 0 || counter == nullptr) return 0.0;
+  return static_cast<double>(counter() - start) / static_cast<double>(frequency);
 }
 
 void Stopwatch::Mark(int slot) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/log.h"
+#include "scene/animation.h"
 
 ProjectState project;
 std::atomic<bool> exporting{false};
@@ -13,16 +14,6 @@ namespace {
 constexpr int kMaxHooks = 16;
 NewProjectHook newProjectHooks[kMaxHooks];
 int newProjectHookCount = 0;
-
-// The pose of a one-key track at frame 0 is its key; the evaluated state starts as that pose.
-void SetStateFromFirstKey(SceneObject* object) {
-  const Key& key = object->keys->keys[0];
-  object->state.position = key.position;
-  object->state.scale = key.scale;
-  object->state.rotation = key.rotation;
-  object->state.velocity = key.velocity;
-  object->keys->current = object->state;
-}
 
 SceneObject* NewImageChild() {
   SceneObject* child = new SceneObject();
@@ -67,8 +58,8 @@ void NewProject() {
   root->kind = kRootObject;
   root->reservedVector = Vec3{256, 256, 0};
   root->keys = MakeDefaultKeyTrack();
-  SetStateFromFirstKey(root);
   project.root = root;
+  EvaluateObject(root, 0, 0);
 
   SceneObject* camera = CreateObject(root);
   CopyName(camera->name, kNameSize, "Camera");
@@ -86,11 +77,12 @@ void NewProject() {
 SceneObject* CreateObject(SceneObject* parent) {
   if (parent == nullptr) parent = project.root;
   if (parent == nullptr || parent->childCount >= kMaxChildren) return nullptr;
+  // The object and its image child "a" both have to fit on the chain below parent.
+  if (ChainLength(parent) + 2 > kMaxChain - 1) return nullptr;
 
   SceneObject* object = new SceneObject();
   std::snprintf(object->name, kNameSize, "Object-%.3i", project.objectCounter);
   object->keys = MakeDefaultKeyTrack();
-  SetStateFromFirstKey(object);
 
   SceneObject* child = NewImageChild();
   child->parent = object;
@@ -98,6 +90,8 @@ SceneObject* CreateObject(SceneObject* parent) {
   object->childCount = 1;
 
   AppendChild(parent, object);
+  // Evaluated once it hangs in the tree, so the pivot's screen position counts its parents.
+  EvaluateTree(object, 0, 0);
   project.objectCounter += 1;
   return object;
 }
@@ -181,6 +175,12 @@ int CountObjects(const SceneObject* object) {
   int count = 1;
   for (int i = 0; i < object->childCount; ++i) count += CountObjects(object->children[i]);
   return count;
+}
+
+int ChainLength(const SceneObject* object) {
+  int length = 0;
+  for (const SceneObject* node = object; node != nullptr; node = node->parent) ++length;
+  return length;
 }
 
 bool IsInSubtree(const SceneObject* object, const SceneObject* node) {

@@ -12,7 +12,7 @@ constexpr int kMaxFrames = 2000;   // frames 0..1999
 constexpr int kMaxKeys = 200;      // keys per track
 constexpr int kMaxChildren = 64;   // children per object
 constexpr int kMaxImages = 64;     // image entries per track
-constexpr int kMaxChain = 64;      // objects on the chain from the root down to any object
+constexpr int kMaxChain = 64;      // slots of the chain walks; a chain holds at most 63 objects
 constexpr int kNameSize = 128;     // object and image names, NUL included
 constexpr int kFileNameSize = 512; // image file names and the work path, NUL included
 
@@ -104,7 +104,8 @@ void ClearNewProjectHooks();
 // Frees everything and starts an empty project: root "Scene" holding "Camera".
 void NewProject();
 // An ordinary object "Object-NNN" with its image child "a", appended to parent's children (the
-// root when parent is null). Null, and nothing changed, when the parent already has 64 children.
+// root when parent is null). Null, and nothing changed, when the parent already has 64 children
+// or the image child would lie deeper than kMaxChain - 1 objects from the root.
 SceneObject* CreateObject(SceneObject* parent);
 // Removes child from parent's list without freeing it; a non-child leaves the list unchanged.
 bool DetachChild(SceneObject* parent, SceneObject* child);
@@ -129,6 +130,8 @@ bool SetFrameImage(ImageTrack& track, int frame, int image);
 
 // Number of objects in the subtree, object included.
 int CountObjects(const SceneObject* object);
+// Objects on the chain from the root down to object, both included (0 for none).
+int ChainLength(const SceneObject* object);
 // True when node is object or lies inside its subtree.
 bool IsInSubtree(const SceneObject* object, const SceneObject* node);
 // Copies text into a fixed buffer, cutting it to fit.

@@ -1,0 +1,18 @@
+#include "editor/editor_state.h"
+
+EditorState editor;
+
+void ResetEditorState() {
+  EditorState fresh;
+  fresh.objectWindowActive = editor.objectWindowActive;
+  fresh.imageWindowActive = editor.imageWindowActive;
+  fresh.objectListScroll = editor.objectListScroll;
+  fresh.imageListScroll = editor.imageListScroll;
+  fresh.timelineScroll = editor.timelineScroll;
+  fresh.viewWindow = editor.viewWindow;
+  fresh.objectWindow = editor.objectWindow;
+  fresh.imageWindow = editor.imageWindow;
+  fresh.timelineWindow = editor.timelineWindow;
+  fresh.tabLatch = editor.tabLatch;
+  editor = fresh;
+}

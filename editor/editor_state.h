@@ -1,0 +1,71 @@
+// Editor state shared by the editor's windows, its commands and the per-frame keyboard step.
+// Main thread only. A new project resets what belongs to the project being edited; window
+// positions, scroll fractions and the active-window flags last for the whole run.
+#pragma once
+
+#include <cstdint>
+
+#include "scene/scene.h"
+
+enum ViewMode : int { kEditView = 0, kCameraView = 1 };
+
+// The mouse drag in progress: 1..9 belong to the view, 11..19 to the timeline.
+enum DragState : int {
+  kDragNone = 0,
+  kDragMove = 1,
+  kDragRotate = 2,
+  kDragScale = 3,
+  kDragVelocity = 4,
+  kDragLevel = 5,
+  kDragScrub = 11,
+  kDragRangeSelect = 12,
+  kDragKey = 13,
+  kDragClipMove = 14,
+  kDragClipVolume = 15,
+  kDragClipPan = 16,
+};
+
+struct WindowPosition {
+  int32_t x, y;
+};
+
+struct EditorState {
+  // Keyboard, set by the per-frame commands at the start of every pass.
+  bool ctrlHeld = false;
+  bool shiftHeld = false;
+
+  // Playback: -1 stopped, 0 playing. Started by Space; stopped by Space, a step key, Home or
+  // End, the end of the play range, or a click on the timeline ruler.
+  int32_t animationPlaying = -1;
+  float frameClock = 0;     // seconds gathered towards the next frame while playing
+  int32_t stepRepeat = -1;  // repeat counter of the frame-step keys, -1 when none is held
+
+  // Latches of keys that act once per press; set on use, cleared while the key is up.
+  bool spaceLatch = false, tabLatch = false, deleteLatch = false, insertLatch = false;
+
+  // Panels.
+  int32_t viewMode = kEditView;
+  int32_t dragState = kDragNone;
+  int32_t dragKey = -1;            // key the view drag edits, chosen on its first frame
+  bool attachMode = false;         // the next click in the object list picks the new parent
+  int32_t selectedImageRow = 0;    // image list row: 0 the invisible row, n entry n - 1
+  int32_t selectionStart = -1, selectionEnd = -1;  // timeline frame range, inclusive
+  int32_t selectionAnchor = -1;
+  int32_t selectedClip = -1;       // index into the clip table; check it before every use
+  int32_t clipGrabOffset = 0;      // frames between the pointer and a moved clip's start
+  int32_t laneMenuFrame = 0, laneMenuRow = 0;  // where "import sound" puts its clip
+  Vec3 grabOffset;                 // grabbed handle minus the mouse, taken on a view press
+  Vec3 dragStartScreen;            // screenPos of the selection when a move drag starts
+
+  // The run: not reset by a new project.
+  bool objectWindowActive = false;  // the object / image window is the focused window
+  bool imageWindowActive = false;
+  float objectListScroll = 0, imageListScroll = 0, timelineScroll = 0;
+  WindowPosition viewWindow{10, 10}, objectWindow{800, 10}, imageWindow{800, 420};
+  WindowPosition timelineWindow{10, 560};
+};
+
+extern EditorState editor;
+
+// Resets the project-bound part of the editor state; the new-project hook of the editor.
+void ResetEditorState();
