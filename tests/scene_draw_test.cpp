@@ -9,6 +9,7 @@
 #include <random>
 
 #include "images/image_bank.h"
+#include "scene/animation.h"
 #include "scene/draw.h"
 #include "tests/image_fixture.h"
 #include "ui/ui.h"
@@ -414,4 +415,25 @@ TEST_F(SceneDraw, LevelMarkersStandAtAccumulatedLevelsHiddenObjectsIncluded) {
   EXPECT_EQ(LevelToPixels(-2.5f), -3);
   EXPECT_EQ(LevelToPixels(1e30f), 1000000);
   FreeUiContext();
+}
+
+TEST_F(SceneDraw, ImagesStandWhereTheKeysPutTheObjectAtTheCurrentFrame) {
+  SceneObject* object = AddImageObject(nullptr, "red.png", 0, 0);
+  Key later;
+  later.frame = 20;
+  later.position = Vec3{200, 0, 0};
+  ASSERT_GE(AddKey(*object->keys, later), 0);
+  ImageTrack& track = *object->children[0]->images;
+  for (int frame = 0; frame <= 20; ++frame) SetFrameImage(track, frame, 1);
+  for (int frame : {0, 10, 20}) {
+    project.currentFrame = frame;
+    EvaluateTree(project.root, frame, 0);
+    ClearScreen(kWhite);
+    DrawPicture(false, false);
+    const int x = static_cast<int>(std::lround(object->state.position.x));
+    EXPECT_EQ(At(x - 28, 0), kRed) << "frame " << frame;
+    EXPECT_EQ(At(x + 28, 0), kRed) << "frame " << frame;
+    EXPECT_EQ(At(x + 32, 0), kWhite) << "frame " << frame;
+  }
+  EXPECT_FLOAT_EQ(object->state.position.x, 200);
 }
