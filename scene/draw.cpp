@@ -50,10 +50,6 @@ Matrix ObjectMatrix(const Matrix& parent, const Key& state) {
 
 void QueueImage(const ImageEntry* entry, const Matrix& matrix, float level) {
   ImageDrawList& list = imageDrawList;
-  if (list.count <= 0) {
-    list.count = 0;
-    list.dropped = 0;
-  }
   if (list.count >= kMaxImageDraws) {
     list.dropped += 1;
     return;
@@ -172,10 +168,42 @@ void DrawNode(SceneObject* object, bool onKeyFrame, bool overlay, float parentLe
   }
 }
 
+// Insertion sort of short runs, then bottom-up merges: ascending level, equal levels in their
+// present order. Runs every frame, so it merges through a fixed scratch list.
+void StableSortByLevel(SortEntry* items, int count) {
+  constexpr int kRun = 16;
+  for (int left = 0; left < count; left += kRun) {
+    const int right = std::min(left + kRun, count);
+    for (int i = left + 1; i < right; ++i) {
+      const SortEntry item = items[i];
+      int j = i;
+      for (; j > left && item.level < items[j - 1].level; --j) items[j] = items[j - 1];
+      items[j] = item;
+    }
+  }
+  static std::array<SortEntry, kMaxImageDraws> scratch;
+  for (int width = kRun; width < count; width *= 2) {
+    for (int left = 0; left < count; left += 2 * width) {
+      const int middle = std::min(left + width, count), right = std::min(left + 2 * width, count);
+      int a = left, b = middle, out = left;
+      while (a < middle && b < right) {
+        scratch[out++] = items[b].level < items[a].level ? items[b++] : items[a++];
+      }
+      while (a < middle) scratch[out++] = items[a++];
+      while (b < right) scratch[out++] = items[b++];
+    }
+    std::copy(scratch.begin(), scratch.begin() + count, items);
+  }
+}
+
 }  // namespace
 
 void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parentLevel) {
   if (object == nullptr) return;
+  if (!overlay && imageDrawList.count <= 0) {  // the caller started a new picture
+    imageDrawList.count = 0;
+    imageDrawList.dropped = 0;
+  }
   Matrix current;
   glGetFloatv(GL_MODELVIEW_MATRIX, current.m);
   if (overlay) glDisable(GL_TEXTURE_2D);
@@ -188,11 +216,10 @@ void SortQueue() {
   const int count = std::clamp(list.count, 0, kMaxImageDraws);
   // NOTE: a level that is NaN compares false both ways, so an exchange sort of neighbours never
   // moves anything past it. Sorting the runs between NaNs separately keeps exactly that order.
-  auto less = [](const SortEntry& a, const SortEntry& b) { return a.level < b.level; };
   int start = 0;
   for (int k = 0; k <= count; ++k) {
     if (k == count || std::isnan(list.order[k].level)) {
-      std::stable_sort(list.order.begin() + start, list.order.begin() + k, less);
+      StableSortByLevel(list.order.data() + start, k - start);
       start = k + 1;
     }
   }
