@@ -163,14 +163,14 @@ BENCHMARK(BM_SortQueue1000)->Unit(benchmark::kMicrosecond);
 
 // The puppet: 20 parts from 60 x 110 to 200 x 200 pixels, a body with head, hat, arms and legs
 // in three joints each, and scenery, at a pose of the walk.
-struct PartSpec {
+struct PuppetPart {
   const char* name;
   int parent;  // index into the list, -1 for the root
   int w, h;
   bool ellipse;
   float x, y, level, degrees;
 };
-const PartSpec kPuppet[] = {
+const PuppetPart kPuppet[] = {
     {"tree", -1, 200, 200, true, -230, 100, 0, 0},      {"cloud", -1, 200, 120, true, 0, -185, 1, 0},
     {"sun", -1, 150, 150, true, 220, -170, 1, 0},        {"bush", -1, 180, 120, false, 180, 160, 2, 0},
     {"ball", -1, 80, 80, true, 160, 120, 3, 0},          {"body", -1, 140, 200, false, -50, -20, 10, -5},
@@ -187,7 +187,7 @@ void BuildPuppet() {
   NewProject();
   std::vector<SceneObject*> made;
   int index = 0;
-  for (const PartSpec& part : kPuppet) {
+  for (const PuppetPart& part : kPuppet) {
     const std::string file = std::string(part.name) + ".png";
     if (!std::filesystem::exists(workPath + file)) {
       WriteRgbaPng(workPath + file,

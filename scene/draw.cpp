@@ -1,6 +1,6 @@
 // The passes keep each object's model-view matrix on the CPU instead of OpenGL's matrix stack:
-// the tree may be 63 objects deep, twice the 32 entries a driver has to offer, and a push
-// beyond the stack is silently refused while its pop is not. The image pass reads the matrix
+// the tree may be 63 objects deep, twice the 32 entries OpenGL promises, and a push beyond
+// the stack is refused with only an error flag while the matching pop still pops. The image pass reads the matrix
 // once and touches OpenGL no further; the overlay loads each object's matrix before drawing.
 #include "scene/draw.h"
 
@@ -26,8 +26,8 @@ struct Matrix {
   float m[16];
 };
 
-// m = m * (translate (x, y) * scale (sx, sy) * rotate degrees about z), the order of the
-// designed glTranslatef, glScalef, glRotatef calls.
+// parent * translate (x, y) * scale (sx, sy) * rotate by degrees about z: what glTranslatef,
+// glScalef and glRotatef in that order would make of the parent's matrix.
 Matrix ObjectMatrix(const Matrix& parent, const Key& state) {
   const float radians = state.rotation * kPi / 180.0f;
   const float c = std::cos(radians), s = std::sin(radians);

@@ -80,7 +80,7 @@ bool Near(Rgba a, Rgba b, int tolerance = 3) {
          std::abs(a.b - b.b) <= tolerance;
 }
 
-// The designed exchange sort, kept here as the reference order.
+// An exchange sort of neighbours, repeated until nothing moves: the reference order.
 void ExchangeSort(std::vector<SortEntry>& order) {
   bool swapped = true;
   while (swapped) {
