@@ -1,0 +1,167 @@
+#include "project/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/log.h"
+#include "project/project_file.h"
+
+namespace {
+
+SaveFaultHook saveFaultHook = nullptr;
+
+// False when a test has asked this step to fail; errno then says what a system might have said.
+bool StepAllowed(SaveStep step) {
+  if (saveFaultHook == nullptr || saveFaultHook(step)) return true;
+  errno = step == SaveStep::kWrite ? ENOSPC : EIO;
+  return false;
+}
+
+bool WriteAll(int fd, const uint8_t* bytes, size_t size) {
+  size_t limit = size;
+  bool failLater = false;
+  if (!StepAllowed(SaveStep::kWrite)) {
+    // A disk that fills up half-way: part of the file is written before the error.
+    limit = size / 2;
+    failLater = true;
+  }
+  size_t done = 0;
+  while (done < limit) {
+    const ssize_t written = write(fd, bytes + done, limit - done);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(written);
+  }
+  if (failLater) {
+    errno = ENOSPC;
+    return false;
+  }
+  return true;
+}
+
+// The directory part of path ("." for a bare name), where the temporary file must lie for the
+// rename to be atomic.
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// Makes a rename in dir durable; a file system that cannot sync directories loses nothing else.
+void SyncDirectory(const std::string& dir) {
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+void SetSaveFaultHook(SaveFaultHook hook) { saveFaultHook = hook; }
+
+bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    LogMessage("cannot open \"%s\": %s", path, std::strerror(errno));
+    return false;
+  }
+  // Only regular files: a device or a pipe could feed the reader without end.
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    LogMessage("\"%s\" is not a regular file", path);
+    close(fd);
+    return false;
+  }
+  if (static_cast<uint64_t>(info.st_size) > limit) {
+    LogMessage("\"%s\" is too large (%lld bytes)", path, static_cast<long long>(info.st_size));
+    close(fd);
+    return false;
+  }
+  bytes.reserve(static_cast<size_t>(info.st_size));
+  uint8_t buffer[65536];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      LogMessage("cannot read \"%s\": %s", path, std::strerror(errno));
+      close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    if (bytes.size() + static_cast<size_t>(got) > limit) {
+      LogMessage("\"%s\" is too large", path);
+      close(fd);
+      return false;
+    }
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  close(fd);
+  return true;
+}
+
+bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size) {
+  if (path == nullptr || path[0] == '\0') return false;
+  std::string target = path;
+  struct stat info;
+  if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
+    char resolved[PATH_MAX];
+    if (realpath(path, resolved) != nullptr) target = resolved;
+  }
+  const bool replacing = stat(target.c_str(), &info) == 0;
+
+  const std::string dir = DirectoryOf(target);
+  std::string base =
+      target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
+  if (base.size() > 200) base.resize(200);  // the temporary name must stay within NAME_MAX
+  static unsigned counter = 0;
+  std::string temp;
+  int fd = -1;
+  if (StepAllowed(SaveStep::kCreate)) {
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+      temp =
+          dir + "/." + base + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
+      fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0 && errno != EEXIST) break;
+    }
+  }
+  if (fd < 0) {
+    LogMessage("cannot create a file beside \"%s\": %s", target.c_str(), std::strerror(errno));
+    return false;
+  }
+  // The replacement keeps the permissions of the file it replaces (a new one gets the umask's).
+  if (replacing && S_ISREG(info.st_mode)) fchmod(fd, info.st_mode & 07777);
+
+  const char* failedStep = nullptr;
+  if (!WriteAll(fd, bytes, size)) {
+    failedStep = "write";
+  } else if (!StepAllowed(SaveStep::kSync) || fsync(fd) != 0) {
+    failedStep = "sync";
+  }
+  const int closeError = close(fd) != 0 ? errno : 0;
+  if (failedStep == nullptr && closeError != 0) {
+    errno = closeError;
+    failedStep = "close";
+  }
+  if (failedStep == nullptr &&
+      (!StepAllowed(SaveStep::kRename) || rename(temp.c_str(), target.c_str()) != 0)) {
+    failedStep = "rename";
+  }
+  if (failedStep != nullptr) {
+    LogMessage("cannot %s \"%s\": %s", failedStep, temp.c_str(), std::strerror(errno));
+    unlink(temp.c_str());
+    return false;
+  }
+  SyncDirectory(dir);
+  return true;
+}

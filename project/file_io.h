@@ -1,0 +1,17 @@
+// Whole-file reading and the atomic replacement of a file, for the project file. POSIX calls
+// only; the save's fault hook (project_file.h) is consulted here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Reads the whole regular file at path into bytes; false (logged) when it cannot be opened or
+// read, is not a regular file or is larger than limit.
+bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes);
+
+// Writes bytes to a new temporary file beside path, flushes and syncs it, and renames it over
+// path (through a symbolic link to the file it names), so path holds either its old content or
+// all of bytes. The replacement keeps the old file's permissions. False (logged, temporary file
+// removed, path untouched) when any step fails.
+bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size);

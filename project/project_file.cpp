@@ -1,0 +1,148 @@
+// Saving and loading the open project, the work path, and the editor's commands around them.
+// A load reads and checks the whole file into a LoadedProject before the open project is
+// touched; a save writes a complete new file before the old one is replaced.
+
+#include "project/project_file.h"
+
+#include <cstring>
+
+#include "app/dialogs.h"
+#include "app/log.h"
+#include "audio/audio.h"
+#include "project/file_io.h"
+#include "scene/animation.h"
+
+std::vector<uint8_t> WriteProject() {
+  std::vector<ClipRecord> clips(static_cast<size_t>(ClipCount()));
+  for (int i = 0; i < ClipCount(); ++i) {
+    const Clip& clip = *GetClip(i);
+    ClipRecord& record = clips[static_cast<size_t>(i)];
+    CopyName(record.fileName, kFileNameSize, clip.fileName);
+    CopyName(record.label, kNameSize, clip.label);
+    record.startSample = clip.startSample.load();
+    record.startFrame = clip.startFrame;
+    record.row = clip.row;
+    record.volume = clip.volume.load();
+    record.pan = clip.pan.load();
+  }
+  return WriteProjectData(project.root, project.fps, project.playStart, project.playEnd, clips);
+}
+
+void InstallProject(LoadedProject& loaded, const char* workPath) {
+  if (loaded.root == nullptr) return;
+  // NewProject empties the work path, and workPath may be it.
+  char newWorkPath[kFileNameSize];
+  CopyName(newWorkPath, kFileNameSize, workPath);
+  NewProject();
+  CopyName(project.workPath, kFileNameSize, newWorkPath);
+  LogMessage("workpath=\"%s\"", project.workPath);
+
+  FreeObject(project.root);
+  project.root = loaded.root;
+  project.camera = loaded.camera;
+  project.selected = loaded.root;
+  loaded.root = loaded.camera = nullptr;
+  // Clips compute their start samples and waveform overviews with the project's frame rate.
+  project.fps = loaded.fps;
+  project.playStart = loaded.playStart;
+  project.playEnd = loaded.playEnd;
+  project.currentFrame = loaded.playStart;
+
+  // A new clip goes before clips of the same start frame, so placing them last to first keeps
+  // the stored order of clips that start together.
+  for (size_t i = loaded.clips.size(); i-- > 0;) {
+    const ClipRecord& record = loaded.clips[i];
+    const int index =
+        InsertAudioClip(record.fileName, record.startFrame, record.row, MissingSound::kKeepClip);
+    Clip* clip = GetClip(index);
+    if (clip == nullptr) continue;
+    CopyName(clip->label, kNameSize, record.label);
+    clip->volume = record.volume;
+    clip->pan = record.pan;
+  }
+  loaded.clips.clear();
+
+  EvaluateTree(project.root, project.currentFrame, 0);
+}
+
+bool WorkPathOf(const char* path, char* workPath) {
+  if (path == nullptr) path = "";
+  const char* end = path;  // one past the last separator
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '/' || *p == '\\') end = p + 1;
+  }
+  const size_t length = static_cast<size_t>(end - path);
+  if (length >= kFileNameSize) return false;
+  if (length > 0) {
+    std::memcpy(workPath, path, length - 1);
+    workPath[length - 1] = '/';
+  }
+  workPath[length] = '\0';
+  return true;
+}
+
+bool SetWorkPath(const char* path) {
+  char workPath[kFileNameSize];
+  if (!WorkPathOf(path, workPath)) {
+    LogMessage("workpath too long for \"%s\"", path);
+    return false;
+  }
+  CopyName(project.workPath, kFileNameSize, workPath);
+  LogMessage("workpath=\"%s\"", project.workPath);
+  return true;
+}
+
+bool SaveProject(const char* path) {
+  if (path == nullptr) path = "";
+  LogMessage("SaveProject(%s)", path);
+  char workPath[kFileNameSize];
+  if (path[0] == '\0' || !WorkPathOf(path, workPath)) return false;
+  const std::vector<uint8_t> bytes = WriteProject();
+  if (!ReplaceFileAtomically(path, bytes.data(), bytes.size())) return false;
+  SetWorkPath(path);
+  return true;
+}
+
+bool LoadProject(const char* path) {
+  if (path == nullptr) path = "";
+  LogMessage("LoadProject");
+  char workPath[kFileNameSize];
+  if (!WorkPathOf(path, workPath)) {
+    LogMessage("LoadProject: the path \"%s\" is too long", path);
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, kMaxProjectFileBytes, bytes)) return false;
+  LoadedProject loaded;
+  ProjectProblem problem;
+  if (!ReadProject(bytes.data(), bytes.size(), loaded, problem)) {
+    LogMessage("LoadProject: %s at byte %zu of \"%s\"", problem.message, problem.offset, path);
+    return false;
+  }
+  InstallProject(loaded, workPath);
+  return true;
+}
+
+bool SaveProjectAndReport(const char* path) {
+  if (SaveProject(path)) return true;
+  ShowMessage("Error", "Couldn't save project", true);
+  return false;
+}
+
+bool LoadProjectAndReport(const char* path) {
+  if (LoadProject(path)) return true;
+  ShowMessage("Error", "Couldn't load project", true);
+  return false;
+}
+
+bool SaveProjectAs() {
+  char path[kDialogPathSize] = "";
+  if (!ChooseSaveFile(path, kProjectFiles)) return false;
+  return SaveProjectAndReport(path);
+}
+
+bool OpenProject() {
+  char path[kDialogPathSize] = "";
+  if (!ChooseOpenFile(path, kProjectFiles)) return false;
+  return LoadProjectAndReport(path);
+}

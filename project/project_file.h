@@ -1,0 +1,100 @@
+// Project files: the whole object tree, the frame rate, the play range and the sound clips in one
+// binary file (little-endian, no header), and the work path through which images and sounds are
+// found beside it. Builds on the scene (records, evaluation), the audio clip table and, for the
+// editor's save and load commands, the dialogs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "scene/scene.h"
+
+// Limits a file must keep besides those of the records: no editing session comes near them, and
+// they bound what a damaged file can make the reader allocate.
+constexpr int kMaxProjectObjects = 8192;
+constexpr int kMaxProjectClips = 8192;
+constexpr size_t kMaxProjectFileBytes = size_t{1} << 30;
+constexpr int kMaxProjectFps = 44100;  // a frame is at least one sample long
+constexpr int kKeyRecordBytes = 64;
+constexpr int kClipRecordBytes = 32;  // followed by the file name and the label
+
+// A clip as the file holds it.
+struct ClipRecord {
+  char fileName[kFileNameSize] = "";  // bare sound file name, looked up in the work path
+  char label[kNameSize] = "";
+  int32_t startSample = 0;  // as stored; loading recomputes it from startFrame and fps
+  int32_t startFrame = 0;   // placing the clip keeps it within 0..1999
+  int32_t row = 0;          // lane 0..6
+  float volume = 1.0f;      // clamped to 0..1 on reading
+  float pan = 0.0f;         // clamped to -1..1 on reading
+};
+
+// A project read from a file but not yet open. Owns its tree until InstallProject takes it.
+struct LoadedProject {
+  int32_t fps = 30;
+  int32_t playStart = 0, playEnd = 89;
+  SceneObject* root = nullptr;    // kind 1, owned
+  SceneObject* camera = nullptr;  // the root's child of kind 4
+  std::vector<ClipRecord> clips;  // in file order
+
+  LoadedProject() = default;
+  LoadedProject(const LoadedProject&) = delete;
+  LoadedProject& operator=(const LoadedProject&) = delete;
+  ~LoadedProject();
+};
+
+// Why a file was refused: what was wrong and the byte offset where the reader noticed it.
+struct ProjectProblem {
+  char message[160] = "";
+  size_t offset = 0;
+};
+
+// The file's bytes for a tree, frame rate, play range and clips; fields without meaning on disk
+// are zeros. Reads nothing global.
+std::vector<uint8_t> WriteProjectData(const SceneObject* root, int32_t fps, int32_t playStart,
+                                      int32_t playEnd, const std::vector<ClipRecord>& clips);
+// The file's bytes for the open project and the clip table.
+std::vector<uint8_t> WriteProject();
+// Parses a whole file into loaded (replacing what it held). True only when every byte was read and
+// every count, string, kind and range is valid; otherwise problem says why and loaded is empty.
+// Changes nothing global.
+bool ReadProject(const uint8_t* data, size_t size, LoadedProject& loaded, ProjectProblem& problem);
+// Makes loaded the open project: a new project first, then its tree, frame rate and play range,
+// the current frame at the play start, the root selected, the clips placed with their labels,
+// volumes and pans (a clip whose sound file is missing is kept silent), and the tree evaluated
+// at the current frame. workPath is where the sounds are found. Leaves loaded empty; does nothing
+// when loaded holds no tree.
+void InstallProject(LoadedProject& loaded, const char* workPath);
+
+// The work path of a project file: its directory with a trailing '/' ('/' and '\\' both end a
+// directory), or empty for a bare file name or an empty path. False when it would not fit in
+// kFileNameSize bytes.
+bool WorkPathOf(const char* path, char* workPath);
+// Sets project.workPath from path as WorkPathOf does; false (work path unchanged) when it does
+// not fit.
+bool SetWorkPath(const char* path);
+
+// Writes the open project to path through a temporary file in the same directory that replaces
+// path only once it is complete and synced, then sets the work path. False when anything failed;
+// the file that was at path is then untouched.
+bool SaveProject(const char* path);
+// Replaces the open project by the file's content. False when the file cannot be read or is not
+// a valid project; the open project is then exactly as it was.
+bool LoadProject(const char* path);
+
+// The editor's commands: SaveProject and LoadProject that tell the user about a failure
+// ("Couldn't save project", "Couldn't load project", caption "Error", warning icon).
+bool SaveProjectAndReport(const char* path);
+bool LoadProjectAndReport(const char* path);
+// Ctrl+S and Ctrl+L: the "Save As" or "Load" dialog for project files, then the above. False
+// when the user cancelled or the operation failed.
+bool SaveProjectAs();
+bool OpenProject();
+
+// The steps of a save, for tests that make one of them fail.
+enum class SaveStep { kCreate, kWrite, kSync, kRename };
+// Called before each step; returning false makes the step fail as if the system had refused it
+// (a failed write has written part of the bytes). Null: no faults.
+using SaveFaultHook = bool (*)(SaveStep step);
+void SetSaveFaultHook(SaveFaultHook hook);
