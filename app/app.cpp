@@ -10,6 +10,7 @@
 #include "audio/audio.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "images/image_bank.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -24,6 +25,11 @@ bool InitApplication() {
     return false;
   }
   BuildBezierWeights();
+  // Images resolve their names against the project's directory; a new project empties the bank
+  // before audio is reset.
+  imageWorkPath = project.workPath;
+  InitImageBank();
+  AddNewProjectHook(NewProjectImages);
   // Without a sound device the editor runs silent; the result needs no answer.
   InitAudio(true);
   AddNewProjectHook(NewProjectAudio);
@@ -56,6 +62,7 @@ void DrawFrame() {
 void wekFree() {
   LogMessage("wekFree()");
   FreeAudio(true);
+  FreeImageBank();
   if (project.root != nullptr) {
     FreeObject(project.root);
     project.root = project.camera = project.selected = nullptr;

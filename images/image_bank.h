@@ -1,0 +1,109 @@
+// The image bank: PNG files loaded on first request, cut into tiles of 30 x 30 pixels (each
+// stored with a one-pixel border in a 32 x 32 cell) and found again by file name. Builds on the
+// toolkit's textures (ui/ui.h) and the log. PNG decoding is a pure function over bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "ui/ui.h"
+
+constexpr int kTileSide = 30;          // image pixels a tile covers along each side
+constexpr int kTileCell = 32;          // texels of a tile's cell: the tile and its border
+constexpr int kTileTextureFlags = kTextureClamp | kTextureLinear;  // 6
+constexpr int kBankGrowth = 1024;      // the bank starts with and grows by this many slots
+constexpr int kImageNameSize = 512;    // stored image file names, NUL included
+constexpr int kMaxPngSide = 8192;      // wider or taller images are refused
+constexpr int64_t kMaxPngPixels = int64_t{1} << 24;  // and so are images of more pixels
+constexpr size_t kMaxPngFileBytes = size_t{256} << 20;
+constexpr int kMaxAtlasSide = 1024;    // side of a shared tile texture, in texels
+
+// How TileBuffer stores the cells of non-empty tiles. Both give the same pictures; the atlas
+// binds one texture for many tiles, which is what makes drawing fast on software renderers.
+enum class TileStorage { kAtlas, kTexturePerTile };
+
+// Where one non-empty tile's 32 x 32 cell lies.
+struct TileCell {
+  Texture texture;               // the tile's own texture, or the atlas page holding the cell
+  int32_t cellX = 0, cellY = 0;  // texel position of the cell's top-left corner in it
+};
+
+// One image cut into tiles. Tile (row i, column j) covers image columns 30j..30j+29 and rows
+// 30i..30i+29; its cell holds those pixels and the ring of neighbouring pixels around them.
+struct TiledImage {
+  char name[kImageNameSize] = "";  // the name it was requested by; the bank's key
+  std::vector<TileCell> tiles;     // non-empty tiles in row order
+  int32_t cols = 0;                // (width + 29) / 30
+  int32_t rows = 0;                // (height + 29) / 30
+  std::vector<int32_t> tileIndex;  // rows x cols, row by row: index into tiles, -1 empty
+  float width = 0, height = 0;     // image size in pixels
+  bool ownsTextures = false;       // the tiles' textures are the image's own (per-tile storage)
+};
+
+// A shared texture whose cells are handed out in row order and never given back singly.
+struct AtlasPage {
+  Texture texture;
+  int32_t cellsUsed = 0;
+};
+
+// Every image of the project in load order. Entries are never removed singly; a new project
+// and shut-down empty the whole bank.
+struct ImageBank {
+  std::vector<TiledImage*> slots;  // owned; the first count in use
+  int32_t count = 0;
+  int32_t capacity = 0;            // slots.size(): 1024, then in steps of 1024
+  // The first image of each name; the views point into the records' own names.
+  std::unordered_map<std::string_view, int32_t> byName;
+  std::vector<AtlasPage> atlases;  // owned; the last one receives new cells
+  int32_t atlasSide = 0;           // texels, fixed when the first page is made
+  TileStorage storage = TileStorage::kAtlas;
+};
+
+// The one bank; main thread only (textures are made while the OpenGL context is current).
+extern ImageBank imageBank;
+// Directory that stored names are resolved against: the project's work path buffer, which
+// InitApplication points here (project.workPath). Null or empty: the working directory.
+extern const char* imageWorkPath;
+
+// Empties the bank to 1024 free slots. Keeps the tile storage choice.
+void InitImageBank();
+// Deletes every image with its textures and every atlas page, and the slots.
+void FreeImageBank();
+// What a new project does to the bank: frees it if it holds images, then initialises it.
+void NewProjectImages();
+// The image stored under name, loading it on first use; null when it cannot be had. Names match
+// exactly (case matters), the first match wins, and a failed load is tried again next time.
+TiledImage* GetImage(const char* name);
+// Reads imageWorkPath + name and cuts it into tiles; null when the name is not a bare file
+// name, the file is missing, damaged or too large. The record is not added to the bank.
+TiledImage* LoadTiledImagePNG(const char* name);
+// Cuts width x height RGBA pixels (row 0 at the top) into tiles stored as imageBank.storage
+// says. Null for a negative size. Free a record the bank does not hold with FreeTiledImage.
+TiledImage* TileBuffer(const uint8_t* pixels, int width, int height);
+// Deletes the record and the textures it owns; atlas cells stay taken until FreeImageBank.
+void FreeTiledImage(TiledImage* image);
+// Draws the image centred on the model-view origin, mirrored about its centre by the flags.
+void DrawTiledImage(const TiledImage* image, bool flipH, bool flipV);
+
+// Fills cell (32 x 32 RGBA) with tile (row, col) of the image and its border; pixels outside the
+// image are transparent white. True when some pixel of the cell has a non-zero alpha.
+bool FillTileCell(const uint8_t* pixels, int width, int height, int row, int col, uint8_t* cell);
+// True for a name that may be opened inside the work path: not empty, shorter than 512 bytes,
+// with no '/', '\\' or "..".
+bool IsBareFileName(const char* name);
+
+// A PNG file decoded to 8-bit RGBA.
+struct DecodedPng {
+  int32_t width = 0, height = 0;
+  int32_t channels = 0;       // channels as stored: 1 grey, 2 grey+alpha, 3 RGB, 4 RGBA
+  std::vector<uint8_t> rgba;  // width x height x 4 bytes, top row first
+  char problem[128] = "";     // why decoding failed
+};
+// Decodes every colour type and bit depth (palettes with transparency, grey, grey and alpha,
+// 1 to 16 bits, interlaced) to 8-bit RGBA; 16-bit samples are rounded to 8 bits and gamma is
+// not applied. False, with the reason in out.problem, for damaged or truncated data and for
+// images over kMaxPngSide or kMaxPngPixels. Touches no file, no OpenGL and no global state.
+bool DecodePng(const uint8_t* data, size_t size, DecodedPng& out);

@@ -1,0 +1,64 @@
+// Scene drawing: the object tree's images painted in order of level (the z of positions summed
+// down the tree), and the editing overlay (ground grid, selection frame, velocity arrow, level
+// markers). Builds on the object tree, the image bank and the toolkit's rectangles; draws into
+// the current OpenGL model-view matrix. Main thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "scene/scene.h"
+
+constexpr int kMaxImageDraws = 1000;  // images one picture can hold; later ones are dropped
+
+// One image waiting to be painted.
+struct QueuedImage {
+  const ImageEntry* entry = nullptr;  // in the tree, which does not change before DrawQueue
+  float matrix[16] = {};              // model-view when queued, column-major as OpenGL keeps it
+};
+
+// A queued image's place in painting order.
+struct SortEntry {
+  int32_t index = 0;  // into ImageDrawList::images
+  float level = 0;
+};
+
+// The images of one picture. The caller sets count to 0 before each image pass; DrawObject
+// fills it, SortQueue orders it and DrawQueue paints it.
+struct ImageDrawList {
+  std::array<QueuedImage, kMaxImageDraws> images;
+  std::array<SortEntry, kMaxImageDraws> order;  // parallel sort list, count in use
+  int32_t count = 0;
+  int32_t dropped = 0;  // images refused this pass because the list was full
+};
+
+extern ImageDrawList imageDrawList;
+// Accumulated level of project.selected, written whenever a pass visits it; the view's level
+// bar reads it.
+extern float selectedLevel;
+// True while the view shows the edit view, false in the camera view; the view sets it before
+// the overlay pass. Only the edit view shows the selected key's velocity arrow.
+extern bool viewShowsEditView;
+
+// Frame sizes drawn around the selected object, in scene units.
+constexpr float kObjectFrameSize = 128;
+constexpr float kRootFrameSize = 256;
+constexpr float kCameraFrameWidth = 640, kCameraFrameHeight = 480;
+
+// The recursive pass over object and its subtree under the current model-view matrix. The image
+// pass (overlay false) queues each visible object's image of the current frame; the overlay pass
+// draws the grid of the root and the frame of the selected object and the alignment parent
+// (pink and 3 wide when onKeyFrame, grey and 2 wide otherwise), nothing while exporting is set.
+// Hidden objects are skipped with their subtrees. The model-view matrix is left as it was.
+void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parentLevel);
+// Orders the queue by ascending level; equal levels keep their queue order (tree order).
+void SortQueue();
+// Paints the queued images in sorted order; images the bank cannot load are skipped.
+void DrawQueue();
+// The level bar's 20 x 3 marks for object and its whole subtree, hidden objects included,
+// in the current toolkit region.
+void DrawLevelMarkers(SceneObject* object, float parentLevel);
+
+// Nearest integer of a level for the level bar (halves away from zero); NaN gives 0 and levels
+// beyond a million pixels are held there.
+int LevelToPixels(float level);
