@@ -78,6 +78,13 @@ void SetWhy(char* why, size_t whySize, const char* text) {
   if (why != nullptr && whySize > 0) std::snprintf(why, whySize, "%s", text);
 }
 
+// The system's text for error; pictures are written on several threads at once, so not
+// through strerror's shared buffer.
+void SetWhyError(char* why, size_t whySize, int error) {
+  char buffer[128];
+  SetWhy(why, whySize, strerror_r(error, buffer, sizeof buffer));
+}
+
 }  // namespace
 
 void RemoveUnfinishedFile(const char* path) {
@@ -95,7 +102,7 @@ bool WritePng(const char* path, const uint8_t* rgb, int width, int height, char*
   errno = 0;
   sink.file = std::fopen(path, "wb");
   if (sink.file == nullptr) {
-    SetWhy(why, whySize, std::strerror(errno != 0 ? errno : EIO));
+    SetWhyError(why, whySize, errno != 0 ? errno : EIO);
     return false;
   }
   std::vector<png_bytep> rows(static_cast<size_t>(height));
@@ -109,7 +116,11 @@ bool WritePng(const char* path, const uint8_t* rgb, int width, int height, char*
     sink.error = errno != 0 ? errno : EIO;
   }
   if (!ok) {
-    SetWhy(why, whySize, sink.error != 0 ? std::strerror(sink.error) : sink.libpngMessage);
+    if (sink.error != 0) {
+      SetWhyError(why, whySize, sink.error);
+    } else {
+      SetWhy(why, whySize, sink.libpngMessage);
+    }
     RemoveUnfinishedFile(path);
   }
   return ok;
