@@ -245,6 +245,15 @@ TEST_F(ViewWindow, ALeftDragOnEmptySpacePansButNotInTheCameraView) {
   EXPECT_FLOAT_EQ(project.viewPanY, -15);
 }
 
+TEST_F(ViewWindow, TheClickThatClosesAMenuDoesNotPan) {
+  Click(InView(600, 400), Button::kRight);
+  ASSERT_TRUE(ui->menuOpen);
+  Drag(InView(300, 300), InView(340, 330));  // the press lands outside the menu's entries
+  EXPECT_FALSE(ui->menuOpen);
+  EXPECT_FLOAT_EQ(project.viewPanX, 0);
+  EXPECT_FLOAT_EQ(project.viewPanY, 0);
+}
+
 TEST_F(ViewWindow, DraggingTheTitleBarMovesTheWindowWithoutPanning) {
   const Point title{editor.viewWindow.x + 300, editor.viewWindow.y + 5};
   Drag(title, Offset(title, 20, 10));
