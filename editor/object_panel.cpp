@@ -36,6 +36,14 @@ bool MouseInList() {
   return MouseIn(ui->regionX[level], ui->regionY[level], ui->regionW[level], ui->regionH[level]);
 }
 
+// Whether any of row r's pixels lie in the visible part of the list. Rows out of sight are
+// walked (their keys and numbering count) but not drawn.
+bool RowVisible(int r) {
+  const int level = ui->depth;
+  const int top = kObjectRowHeight * r - 1, scroll = ui->regionScrollY[level];
+  return top + kObjectRowHeight > scroll && top < scroll + ui->regionH[level];
+}
+
 void FillRow(int r, int colour) {
   FillRect(0, kObjectRowHeight * r - 1, 294, kObjectRowHeight, colour);
 }
@@ -138,28 +146,32 @@ void DrawObjectRow(SceneObject* object, int& row, int depth, bool mark) {
     RunRowKeys(object);
     // The row and its subtree go away at the end of this frame; the rows below move up now.
     if (pending.change == TreeChange::kDelete && pending.object == object) return;
-    FillRow(r, 15);
-    if (editor.attachMode) {
-      FillRow(r, 0);
-      childMark = true;
+  }
+  if (RowVisible(r)) {
+    const bool selected = object == project.selected;
+    if (selected) {
+      FillRow(r, 15);
+      if (editor.attachMode) FillRow(r, 0);
+      textColour = 9;
     }
-    textColour = 9;
+    if (mark) {
+      FillRow(r, 0);
+      textColour = 9;
+    }
+    FillRect(0, top - 1, 10 * depth + 2, kObjectRowHeight, kListBarColour);
+    if (depth > 1) {
+      FillRect(10 * depth - 4, top - 1, 1, 5, kConnectorColour);
+      FillRect(10 * depth - 4, top + 4, 5, 1, kConnectorColour);
+    }
+    if (hover) {
+      FillRectAlpha(0, top - 1, 294, kObjectRowHeight, 0, 0.3f);
+      textColour = 9;
+    }
+    DrawText(10 * depth + 4, top, textColour, object->name);
+    if (object->hidden) DrawText(kHiddenMarkX, top, textColour, "H");
   }
-  if (mark) {
-    FillRow(r, 0);
-    textColour = 9;
-  }
-  FillRect(0, top - 1, 10 * depth + 2, kObjectRowHeight, kListBarColour);
-  if (depth > 1) {
-    FillRect(10 * depth - 4, top - 1, 1, 5, kConnectorColour);
-    FillRect(10 * depth - 4, top + 4, 5, 1, kConnectorColour);
-  }
-  if (hover) {
-    FillRectAlpha(0, top - 1, 294, kObjectRowHeight, 0, 0.3f);
-    textColour = 9;
-  }
-  DrawText(10 * depth + 4, top, textColour, object->name);
-  if (object->hidden) DrawText(kHiddenMarkX, top, textColour, "H");
+  // In attach mode the selected object's subtree is drawn marked.
+  if (object == project.selected && editor.attachMode) childMark = true;
 
   row = r + 1;
   const int firstChildRow = r + 1;

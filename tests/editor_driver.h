@@ -41,7 +41,10 @@ class EditorTest : public ::testing::Test {
     editor.imageWindow = {800, 420};
     editor.timelineWindow = {10, 560};
     editor.objectListScroll = 0;
-    ui->menuOpen = 0;  // a menu an earlier test left open would take the first press
+    // What an earlier test in this process left in the toolkit: an open menu would take the
+    // first press, a focused window would be drawn so.
+    ui->menuOpen = 0;
+    ui->focusWindow[0] = ui->activeId[0] = '\0';
     RunPasses(2);  // the first poll of the keyboard sees nothing; settle the toolkit
     if (ui->editing) FinishTextEdit();
   }
