@@ -91,6 +91,9 @@ TEST_F(ViewWindow, ShiftKeepsAMoveHorizontalVerticalOrDiagonal) {
   DragTo(Offset(pivot, 100, 10));
   EXPECT_FLOAT_EQ(object->keys->keys[0].position.x, 100);
   EXPECT_FLOAT_EQ(object->keys->keys[0].position.y, 0);
+  // While P is dragged, guide lines (black at half strength) cross at the pivot.
+  const Point guide = Offset(pivot, 100, -100);
+  EXPECT_NEAR(ReadPixel(guide.x, guide.y).g, 127, 2);
   DragTo(Offset(pivot, 100, 100));
   EXPECT_NEAR(object->keys->keys[0].position.x, 100, 1e-3);
   EXPECT_NEAR(object->keys->keys[0].position.y, 100, 1e-3);
