@@ -69,7 +69,7 @@ Vec3 VelocityHandlePoint(SceneObject* object) {
 bool PressHandle(int x, int y, int w, int h, int drag, int menu) {
   if (!MouseInLocal(x, y, w, h)) return false;
   if (ui->leftPressed) editor.dragState = drag;
-  if (ui->rightPressed && menu >= 0) OpenMenu(menu);
+  if (ui->rightPressed) OpenMenu(menu);
   return ui->leftPressed != 0;
 }
 
