@@ -1,6 +1,51 @@
-// The editor's per-frame function: lays out and runs the editor windows, the context menus and
-// the chosen command.
+// The editor's per-frame function and its window layout: every frame it lays out the editor
+// windows in one root region, runs them in stacking order (later windows lie on top and win
+// presses where they overlap), then the context menus and the command picked from them.
+// Builds on the toolkit (ui/ui.h) and the editor state (editor/editor_state.h).
 #pragma once
 
-// True when the frame is complete and is to be presented.
+#include <array>
+#include <cstddef>
+
+#include "editor/editor_state.h"
+
+// The editor windows in drawing order.
+enum EditorWindow : int {
+  kViewWindow = 0,
+  kObjectWindow = 1,
+  kImageWindow = 2,
+  kTimelineWindow = 3,
+  kEditorWindowCount = 4,
+};
+
+// Where one editor window's content lives. Sizes are fixed; positions are editor state.
+struct WindowLayout {
+  const char* name;        // toolkit id of the window
+  int width, height;       // body below the 12-pixel title bar
+  const char* scrollName;  // toolkit id of the content area, opened at (1, 12)
+  int visibleWidth, visibleHeight;
+  int contentWidth, contentHeight;
+  int background;          // palette entry behind the content
+};
+extern const std::array<WindowLayout, kEditorWindowCount> kWindowLayout;
+
+// The window's position, kept in the editor state for the whole run.
+WindowPosition& WindowPositionOf(EditorWindow window);
+
+// Window and content area of one editor window with its layout; the two scroll fractions are the
+// caller's (the toolkit forces a fraction to 0 where the content does not scroll). True when the
+// window is the focused one. EndEditorWindow closes both regions.
+bool BeginEditorWindow(EditorWindow window, const char* title, float* scrollX, float* scrollY);
+void EndEditorWindow();
+
+// Titles, formatted anew every frame: the view names its mode; the image window names the
+// selected object when it is an ordinary object with keys; the timeline names it whenever it has
+// a key track, and always shows the frame rate. Names are copied as text, never as formats.
+const char* ViewWindowTitle();
+void FormatImageWindowTitle(char* title, size_t size);
+void FormatTimelineWindowTitle(char* title, size_t size);
+constexpr size_t kWindowTitleSize = 160;  // room for a whole name and the words around it
+
+// One frame of the editor; true when the frame is complete and is to be presented (an export
+// draws over the back buffer and returns false).
 bool EditorFrame();

@@ -1,8 +1,12 @@
 #include "editor/editor_state.h"
 
+#include "ui/ui.h"
+
 EditorState editor;
 
 void ResetEditorState() {
+  // A name being typed lives in the tree that the new project is about to free.
+  if (ui != nullptr) FinishTextEdit();
   EditorState fresh;
   fresh.objectWindowActive = editor.objectWindowActive;
   fresh.imageWindowActive = editor.imageWindowActive;

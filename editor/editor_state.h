@@ -54,6 +54,7 @@ struct EditorState {
   int32_t selectedClip = -1;       // index into the clip table; check it before every use
   int32_t clipGrabOffset = 0;      // frames between the pointer and a moved clip's start
   int32_t laneMenuFrame = 0, laneMenuRow = 0;  // where "import sound" puts its clip
+  bool viewPanning = false;        // a press on the view's empty space pans until let go
   Vec3 grabOffset;                 // grabbed handle minus the mouse, taken on a view press
   Vec3 dragStartScreen;            // screenPos of the selection when a move drag starts
 

@@ -184,14 +184,19 @@ TEST_F(Skin, AMissingEntryKeepsTextureZeroAndTheRestLoads) {
   fs::remove_all(dir);
 }
 
-TEST(SkinLookup, SearchesTheWorkingDirectoryThenTheProgramThenTheDataDirectory) {
-  char directories[3][512];
-  ASSERT_EQ(SkinSearchDirectories(directories, 3), 3);
+TEST(SkinLookup, SearchesTheWorkingDirectoryThenTheProgramThenTheDataDirectories) {
+  char directories[kSkinSearchDirectories][512];
+  ASSERT_EQ(SkinSearchDirectories(directories, kSkinSearchDirectories), 4);
   EXPECT_STREQ(directories[0], ".");
   char exe[512] = {};
   ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
   EXPECT_EQ(fs::path(directories[1]), fs::path(exe).parent_path());
-  EXPECT_STREQ(directories[2], TAVOKA_DATA_DIR);
+  // Installed as <prefix>/bin/tavoka, the data lie in <prefix>/share/tavoka.
+  EXPECT_EQ(fs::path(directories[2]), fs::path(exe).parent_path().parent_path() / "share/tavoka");
+  EXPECT_STREQ(directories[3], TAVOKA_DATA_DIR);
+  // A shorter list keeps the order and stops at the capacity.
+  EXPECT_EQ(SkinSearchDirectories(directories, 2), 2);
+  EXPECT_STREQ(directories[0], ".");
 }
 
 TEST(SkinLookup, TakesTheFirstDirectoryThatHoldsTheFont) {

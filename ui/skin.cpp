@@ -182,6 +182,15 @@ int SkinSearchDirectories(char (*out)[512], int capacity) {
     if (slash != nullptr) {
       *slash = '\0';
       add(slash == exe ? "/" : exe);
+      // An installed program lives in <prefix>/bin and its data in <prefix>/share/tavoka,
+      // wherever the prefix was moved after the build.
+      slash = std::strrchr(exe, '/');
+      if (slash != nullptr) {
+        char installed[512];
+        *slash = '\0';
+        const int n = std::snprintf(installed, sizeof installed, "%s/share/tavoka", exe);
+        if (n > 0 && n < static_cast<int>(sizeof installed)) add(installed);
+      }
     }
   }
   add(TAVOKA_DATA_DIR);
@@ -202,9 +211,9 @@ bool FindSkinDirectory(const char* const* baseDirectories, int count, char* out,
 }
 
 bool CreateUiContext() {
-  char directories[3][512];
-  int count = SkinSearchDirectories(directories, 3);
-  const char* bases[3];
+  char directories[kSkinSearchDirectories][512];
+  int count = SkinSearchDirectories(directories, kSkinSearchDirectories);
+  const char* bases[kSkinSearchDirectories];
   for (int i = 0; i < count; ++i) bases[i] = directories[i];
   return CreateUiContextFrom(bases, count);
 }
@@ -222,6 +231,7 @@ bool CreateUiContextFrom(const char* const* baseDirectories, int count) {
     ShowMessageBox("Error", message, true);
     return false;
   }
+  LogMessage("zor: skin in %s", skinDirectory);
   ui = new UiContext(skinDirectory);
   if (ui->skin[kSkinFont].textureId == 0) {
     char message[1200];

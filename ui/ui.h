@@ -135,14 +135,17 @@ struct UiContext {
 // CreateUiContext, never null from then until FreeUiContext in wekFree; main thread only.
 extern UiContext* ui;
 
-// Finds the skin (the first of: the working directory, the executable's directory, the
-// installed data directory, that holds skin/font0.tga), creates `ui` from it and points it at
-// mouseState. When no usable font exists it says so in a message box and returns false.
+// Finds the skin (the first of: the working directory, the executable's directory, the data
+// directory beside an installed executable (<prefix>/share/tavoka for <prefix>/bin), the data
+// directory of the configured install prefix, that holds skin/font0.tga), creates `ui` from it
+// and points it at mouseState. When no usable font exists it says so in a message box and
+// returns false.
 bool CreateUiContext();
 // The same over an explicit list of base directories, searched in order (tests use it).
 bool CreateUiContextFrom(const char* const* baseDirectories, int count);
 void FreeUiContext();
 // The default search list; writes up to `capacity` directories, returns how many.
+constexpr int kSkinSearchDirectories = 4;
 int SkinSearchDirectories(char (*out)[512], int capacity);
 // The first directory whose skin/font0.tga can be opened, as "<base>/skin"; false if none.
 bool FindSkinDirectory(const char* const* baseDirectories, int count, char* out, size_t size);

@@ -1,0 +1,502 @@
+// The view reads presses before it draws: a handle press of this frame starts its drag at once,
+// the drag key is chosen (or inserted) on the drag's first frame and edited until the button is
+// released, and the handles are drawn where the edited pose puts them.
+#include "editor/view_window.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "app/platform.h"
+#include "editor/editor_frame.h"
+#include "editor/editor_state.h"
+#include "scene/animation.h"
+#include "scene/draw.h"
+#include "ui/ui.h"
+
+namespace {
+
+constexpr int kMotionPathSamples = 201;
+constexpr int kMotionPathReach = 100;  // frames before and after the current one
+constexpr float kGuideLength = 800;
+
+// Nearest integer of a view coordinate; far or broken values are held where they cannot wrap.
+int Nearest(float value) {
+  if (std::isnan(value)) return 0;
+  return static_cast<int>(std::lround(std::clamp(value, -1e6f, 1e6f)));
+}
+
+Vec3 Add(const Vec3& a, const Vec3& b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
+Vec3 Subtract(const Vec3& a, const Vec3& b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 Times(const Vec3& a, float f) { return Vec3{a.x * f, a.y * f, a.z * f}; }
+
+bool HasKeys(const SceneObject* object) {
+  return object != nullptr && object->keys && object->keys->count > 0;
+}
+
+bool IsViewDrag(int dragState) { return dragState >= 1 && dragState <= 9; }
+
+int CentreX() { return project.viewWidth / 2; }
+int CentreY() { return project.viewHeight / 2; }
+
+Vec3 MousePoint() {
+  return Vec3{static_cast<float>(ui->localMouseX), static_cast<float>(ui->localMouseY), 0};
+}
+
+// The content area: handles are pressed only where they can be seen.
+bool MouseInView() {
+  const WindowLayout& layout = kWindowLayout[kViewWindow];
+  return MouseInLocal(0, 0, layout.visibleWidth, layout.visibleHeight);
+}
+
+// Where the "V" handle lies: the pivot moved on by the key velocity of kVelocityHandleFrames
+// frames, in view pixels. The object's pose is left as it was.
+Vec3 VelocityHandlePoint(SceneObject* object) {
+  Key& state = object->state;
+  const Vec3 saved = state.position;
+  state.position = Add(saved, Times(state.velocity, kVelocityHandleFrames));
+  UpdateScreenPos(object);
+  const Vec3 point = state.screenPos;
+  state.position = saved;
+  UpdateScreenPos(object);
+  return point;
+}
+
+// A press in a handle's hit rectangle: the left button starts its drag, the right one opens
+// its menu. Later handles overwrite earlier ones where rectangles overlap.
+bool PressHandle(int x, int y, int w, int h, int drag, int menu) {
+  if (!MouseInLocal(x, y, w, h)) return false;
+  if (ui->leftPressed) editor.dragState = drag;
+  if (ui->rightPressed) OpenMenu(menu);
+  return ui->leftPressed != 0;
+}
+
+void PressHandles(SceneObject* selected) {
+  const int x = Nearest(selected->state.screenPos.x), y = Nearest(selected->state.screenPos.y);
+  const int half = kHandleHit / 2;
+  if (PressHandle(x - half, y - half, kHandleHit, kHandleHit, kDragMove, 3)) {
+    editor.grabOffset = Subtract(selected->state.screenPos, MousePoint());
+    editor.dragStartScreen = selected->state.screenPos;
+  }
+  PressHandle(x + kRotateHandleDX - half, y - half, kHandleHit, kHandleHit, kDragRotate, 4);
+  PressHandle(x - half, y + kScaleHandleDY - half, kHandleHit, kHandleHit, kDragScale, 5);
+  const int level = LevelToPixels(selectedLevel);
+  PressHandle(6, CentreY() - level - 4, 20, 7, kDragLevel, 2);
+}
+
+// The key on the current frame, copied into the object's state so that the state carries the
+// key's mode, velocity flag and velocity. Its index, or -1 when the frame has no key.
+int LoadCurrentKey(SceneObject* selected) {
+  if (!HasKeys(selected)) return -1;
+  const int index = FindKeyAtFrame(*selected->keys, project.currentFrame);
+  if (index < 0) return -1;
+  selected->state = selected->keys->keys[index];
+  UpdateScreenPos(selected);
+  return index;
+}
+
+void PressVelocityHandle(SceneObject* selected, bool inView) {
+  const Vec3 point = VelocityHandlePoint(selected);
+  const int half = kHandleHit / 2;
+  if (inView && ui->leftPressed &&
+      MouseInLocal(Nearest(point.x) - half, Nearest(point.y) - half, kHandleHit, kHandleHit)) {
+    editor.dragState = kDragVelocity;
+    editor.grabOffset = Subtract(point, MousePoint());
+  }
+}
+
+// The key the drag edits, chosen on its first frame: the key on the current frame, inserted
+// holding the evaluated pose when there is none. Stays -1 while a full track has no key here.
+void ChooseDragKey(SceneObject* selected) {
+  if (!IsViewDrag(editor.dragState) || editor.dragKey != -1 || !HasKeys(selected)) return;
+  editor.dragKey = InsertKey(selected, project.currentFrame);
+}
+
+Key* DragKey(SceneObject* selected) {
+  KeyTrack& track = *selected->keys;
+  if (editor.dragKey < 0 || editor.dragKey >= track.count) return nullptr;
+  return &track.keys[editor.dragKey];
+}
+
+// One frame of the drag in progress. An object with keys changes only through the drag key;
+// one without (an image child whose alignment is edited) changes its own pose.
+void StepDrag(SceneObject* selected) {
+  Key& state = selected->state;
+  Key* key = nullptr;
+  if (HasKeys(selected)) {
+    key = DragKey(selected);
+    if (key == nullptr) return;  // no key here and no room for one: the drag changes nothing
+  }
+  const int frame = project.currentFrame;
+  const float dy = static_cast<float>(ui->mouseDY);
+  switch (editor.dragState) {
+    case kDragMove: {
+      const Vec3 mouse = MousePoint();
+      Vec3 target = Add(mouse, editor.grabOffset);
+      if (editor.shiftHeld) target = ConstrainMove(mouse, editor.dragStartScreen, target);
+      state.screenPos = target;
+      const Vec3 local = ScreenToLocal(selected);
+      Vec3& position = key != nullptr ? key->position : state.position;
+      position.x = local.x;
+      position.y = local.y;
+      break;
+    }
+    case kDragRotate:
+      (key != nullptr ? key->rotation : state.rotation) += kDegreesPerPixel * dy;
+      break;
+    case kDragScale: {
+      const float factor = ScaleDragFactor(ui->mouseDY);
+      Vec3& scale = key != nullptr ? key->scale : state.scale;
+      scale = Vec3{ScaleComponent(scale.x, factor), ScaleComponent(scale.y, factor),
+                   ScaleComponent(scale.z, factor)};
+      break;
+    }
+    case kDragVelocity: {
+      if (key == nullptr) return;
+      // The handle stays under the mouse: the velocity is what takes the pivot there in 5
+      // frames. Only x and y follow the mouse; the level's tangent is left alone.
+      const Vec3 saved = state.position;
+      state.position = Add(saved, Times(state.velocity, kVelocityHandleFrames));
+      state.screenPos = Add(MousePoint(), editor.grabOffset);
+      const Vec3 local = ScreenToLocal(selected);
+      key->velocity.x = (local.x - saved.x) / kVelocityHandleFrames;
+      key->velocity.y = (local.y - saved.y) / kVelocityHandleFrames;
+      state.velocity = key->velocity;
+      state.position = saved;
+      break;
+    }
+    case kDragLevel:
+      (key != nullptr ? key->position.z : state.position.z) -= dy;
+      break;
+    default:
+      return;
+  }
+  if (key != nullptr && editor.dragState != kDragVelocity) {
+    EvaluateObject(selected, frame, 0);
+  } else {
+    UpdateScreenPos(selected);
+  }
+}
+
+// Pan with the middle button (or Alt and the left one) or the left one, from a press on the
+// view's empty space until the button is let go: a held title bar or the click that closed a
+// menu (its press reached no window) does not move the scene. The wheel zooms.
+void PanAndZoom(bool inView) {
+  if (!ui->leftDown && !ui->middleDown) editor.viewPanning = false;
+  if (editor.dragState != kDragNone) return;
+  if ((ui->leftPressed || ui->middlePressed) && inView) editor.viewPanning = true;
+  if (editor.viewPanning) {
+    project.viewPanX -= static_cast<float>(ui->mouseDX) / project.viewZoom;
+    project.viewPanY -= static_cast<float>(ui->mouseDY) / project.viewZoom;
+  }
+  project.viewZoom = ZoomAfterWheel(project.viewZoom, mouseState.wheel);
+  mouseState.wheel = 0;
+}
+
+bool IsInvertible(float scale) {
+  return std::isfinite(scale) && scale != 0.0f && std::isfinite(1.0f / scale);
+}
+
+// The inverse of the camera's pose in the root and of the root's pose; false when a scale on
+// the way cannot be divided by (nothing can be seen through such a camera).
+bool ApplyCameraViewTransform() {
+  const Key& camera = project.camera->state;
+  const Key& root = project.root->state;
+  if (!IsInvertible(camera.scale.x) || !IsInvertible(camera.scale.y) ||
+      !IsInvertible(root.scale.x) || !IsInvertible(root.scale.y)) {
+    return false;
+  }
+  glScalef(1 / camera.scale.x, 1 / camera.scale.y, 1);
+  glRotatef(-camera.rotation, 0, 0, 1);
+  glTranslatef(-camera.position.x, -camera.position.y, 0);
+  glScalef(1 / root.scale.x, 1 / root.scale.y, 1);
+  glRotatef(-root.rotation, 0, 0, 1);
+  glTranslatef(-root.position.x, -root.position.y, 0);
+  return true;
+}
+
+// The pivot's view pixels back in scene units (the edit view's zoom and pan undone).
+Vec3 ScreenToScene(const Vec3& screen) {
+  const float zoom = project.viewZoom;
+  return Vec3{(screen.x - static_cast<float>(CentreX())) / zoom + project.viewPanX,
+              (screen.y - static_cast<float>(CentreY())) / zoom + project.viewPanY,
+              screen.z / zoom};
+}
+
+float PathAlpha(int sample) {
+  return 1.0f - 0.01f * static_cast<float>(std::abs(sample - kMotionPathReach));
+}
+
+// Where the selected object goes over 200 frames around the current one, with the keys of that
+// stretch marked. Leaves the object's chain evaluated at other frames.
+void DrawMotionPath(SceneObject* selected) {
+  std::array<Vec3, kMotionPathSamples> points;
+  for (int i = 0; i < kMotionPathSamples; ++i) {
+    EvaluateChain(selected, MotionPathFrame(i, project.currentFrame), 0);
+    points[i] = ScreenToScene(selected->state.screenPos);
+  }
+  glDisable(GL_TEXTURE_2D);
+  glLineWidth(2);
+  glBegin(GL_LINES);
+  for (int j = 0; j + 1 < kMotionPathSamples; ++j) {
+    glColor4f(0.7f, 0.7f, 0.7f, PathAlpha(j) * 0.6f);
+    glVertex2f(points[j].x, points[j].y);
+    glVertex2f(points[j + 1].x, points[j + 1].y);
+  }
+  glEnd();
+  glLineWidth(1);
+
+  auto points4 = [&](float size, float grey, float alphaScale, int step) {
+    glPointSize(size);
+    glBegin(GL_POINTS);
+    for (int i = 0; i < kMotionPathSamples; i += step) {
+      glColor4f(grey, grey, grey, PathAlpha(i) * alphaScale);
+      glVertex2f(points[i].x, points[i].y);
+    }
+    glEnd();
+  };
+  points4(2, 0.5f, 0.7f, 1);
+  points4(5, 1.0f, 1.0f, 4);
+  points4(3, 0.0f, 1.0f, 4);
+
+  const KeyTrack& track = *selected->keys;
+  for (int k = 0; k < track.count && k < kMaxKeys; ++k) {
+    const int distance = std::abs(track.keys[k].frame - project.currentFrame);
+    if (distance > kMotionPathReach) continue;
+    EvaluateChain(selected, track.keys[k].frame, 0);
+    const Vec3 point = ScreenToScene(selected->state.screenPos);
+    const float alpha = 1.0f - 0.005f * static_cast<float>(distance);
+    glPointSize(7);
+    glBegin(GL_POINTS);
+    glColor4f(1, 1, 1, alpha);
+    glVertex2f(point.x, point.y);
+    glEnd();
+    glPointSize(5);
+    glBegin(GL_POINTS);
+    glColor4f(1, 0, 0, alpha);
+    glVertex2f(point.x, point.y);
+    glEnd();
+  }
+  glPointSize(1);
+}
+
+// The camera's picture frame and the shade around it, in the camera's own units.
+void DrawCameraMask(bool cameraView, bool outlineFrame) {
+  const Key& root = project.root->state;
+  const Key& camera = project.camera->state;
+  glPushMatrix();
+  glTranslatef(root.position.x, root.position.y, 0);
+  glScalef(root.scale.x, root.scale.y, 1);
+  glRotatef(root.rotation, 0, 0, 1);
+  glTranslatef(camera.position.x, camera.position.y, 0);
+  glScalef(camera.scale.x, camera.scale.y, 1);
+  glRotatef(camera.rotation, 0, 0, 1);
+  glDisable(GL_TEXTURE_2D);
+
+  if (cameraView) {
+    glColor4f(0.5f, 0.4f, 0.4f, 0.6f);
+  } else {
+    glColor4f(0.5f, 0.5f, 0.5f, 0.4f);
+  }
+  auto quad = [](float x0, float y0, float x1, float y1) {
+    glVertex2f(x0, y0);
+    glVertex2f(x0, y1);
+    glVertex2f(x1, y1);
+    glVertex2f(x1, y0);
+  };
+  glBegin(GL_QUADS);
+  quad(-620, -540, -320, 540);
+  quad(-320, -540, 320, -240);
+  quad(-320, 240, 320, 540);
+  quad(320, -540, 620, 540);
+  glEnd();
+
+  glLineWidth(1);
+  glColor4f(0, 0, 0, 0.3f);
+  glBegin(GL_LINES);
+  glVertex2f(0, -540);
+  glVertex2f(0, 540);
+  glVertex2f(-620, 0);
+  glVertex2f(620, 0);
+  glEnd();
+
+  if (outlineFrame) {
+    glLineWidth(2);
+    glColor4f(0, 0, 0, 1);
+    glBegin(GL_LINE_LOOP);
+    glVertex2f(-320, -240);
+    glVertex2f(320, -240);
+    glVertex2f(320, 240);
+    glVertex2f(-320, 240);
+    glEnd();
+    glLineWidth(1);
+  }
+  glPopMatrix();
+}
+
+// The scene under the view transform, the motion path and the camera mask.
+void DrawScene(SceneObject* selected, bool cameraView, bool onKeyFrame) {
+  glMatrixMode(GL_MODELVIEW);
+  glPushMatrix();
+  glTranslatef(static_cast<float>(ui->originX + CentreX()),
+               static_cast<float>(ui->originY + CentreY()), 0);
+  bool visible = true;
+  if (cameraView) {
+    visible = ApplyCameraViewTransform();
+  } else {
+    glScalef(project.viewZoom, project.viewZoom, 1);
+    glTranslatef(-project.viewPanX, -project.viewPanY, 0);
+  }
+  if (visible) {
+    imageDrawList.count = 0;
+    DrawObject(project.root, onKeyFrame, false, 0);
+    SortQueue();
+    DrawQueue();
+    viewShowsEditView = !cameraView;
+    DrawObject(project.root, onKeyFrame, true, 0);
+    if (HasKeys(selected)) DrawMotionPath(selected);
+    EvaluateChain(project.camera, project.currentFrame, 0);
+    const bool cameraOutlined = selected == project.camera && onKeyFrame;
+    DrawCameraMask(cameraView, !cameraOutlined);
+  }
+  glPopMatrix();
+}
+
+// Sum of the levels from object up to the root, from the evaluated states: the selection's
+// level also when it is hidden and the drawing passes did not visit it.
+float ChainLevel(const SceneObject* object) {
+  float level = 0;
+  VisitChainFromRoot(object, [&](const SceneObject* node) { level += node->state.position.z; });
+  return level;
+}
+
+void DrawHandle(int x, int y, const char* label, bool dragged, int square) {
+  const int half = kHandleSquare / 2;
+  FillRect(x - half, y - half, kHandleSquare, kHandleSquare, dragged ? 9 : square);
+  DrawText(x - 3, y - 4, dragged ? square : 9, label);
+}
+
+// Guide lines, handles, name plate, velocity handle and level scale of the edit view.
+void DrawEditOverlays(SceneObject* selected, bool velocityHandle) {
+  const int x = Nearest(selected->state.screenPos.x), y = Nearest(selected->state.screenPos.y);
+  const int guide = static_cast<int>(kGuideLength);
+  if (editor.dragState == kDragMove) {
+    FillRectAlpha(x, y - guide, 1, 2 * guide, 6, 0.5f);
+    FillRectAlpha(x - guide, y, 2 * guide, 1, 6, 0.5f);
+  }
+  DrawHandle(x, y, "P", editor.dragState == kDragMove, 6);
+  DrawHandle(x + kRotateHandleDX, y, "R", editor.dragState == kDragRotate, 6);
+  DrawHandle(x, y + kScaleHandleDY, "S", editor.dragState == kDragScale, 6);
+
+  const int w = TextWidth(selected->name);
+  FillRect(x - w / 2 - 3, y + 19, w + 6, 11, 10);
+  DrawOutline(x - w / 2 - 3, y + 19, w + 6, 11, 6);
+  FillRectAlpha(x - w / 2 - 1, y + 30, w + 2, 2, 6, 0.3f);
+  DrawText(x - w / 2, y + 20, 6, selected->name);
+
+  if (velocityHandle) {
+    const Vec3 point = VelocityHandlePoint(selected);
+    DrawHandle(Nearest(point.x), Nearest(point.y), "V", editor.dragState == kDragVelocity, 8);
+  }
+
+  FillRectAlpha(14, 0, 4, project.viewHeight, 6, 0.5f);
+  DrawLevelMarkers(project.root, 0);
+  const int level = LevelToPixels(selectedLevel);
+  FillRect(6, CentreY() - level - 3, 20, 5, 6);
+  FillRect(9, CentreY() - level - 2, 14, 3, 9);
+}
+
+}  // namespace
+
+Vec3 ConstrainMove(const Vec3& mouse, const Vec3& start, const Vec3& unconstrained) {
+  // The direction is taken on the screen: a level of the scene root (the z of screenPos) must
+  // not tilt it.
+  const float dx = mouse.x - start.x, dy = mouse.y - start.y;
+  const float length = std::sqrt(dx * dx + dy * dy);
+  if (!(length > 0) || !std::isfinite(length)) return unconstrained;
+  const float nx = dx / length, ny = dy / length;
+  if (std::fabs(nx) < 0.5f) return Vec3{start.x, mouse.y, 0};  // within 30 degrees of vertical
+  if (std::fabs(ny) < 0.5f) return Vec3{mouse.x, start.y, 0};  // within 30 degrees of horizontal
+  const float sx = nx > 0 ? 1.0f : -1.0f, sy = ny > 0 ? 1.0f : -1.0f;
+  const float c = 0.70710677f;  // cos 45 degrees
+  const float k = c * c * length * (sx * nx + sy * ny);
+  return Vec3{start.x + sx * k, start.y + sy * k, start.z};
+}
+
+float ScaleDragFactor(int dy) {
+  return std::max(1.0f - kScalePerPixel * static_cast<float>(dy), kMinScaleFactor);
+}
+
+float ScaleComponent(float value, float factor) {
+  if (value == 0.0f) return 0.0f;
+  const float scaled = value * factor;
+  if (!std::isfinite(scaled)) return value;
+  const float floor = std::min(std::fabs(value), kMinScale);
+  return std::copysign(std::max(std::fabs(scaled), floor), value);
+}
+
+float ZoomAfterWheel(float zoom, int wheel) {
+  if (wheel > 0) zoom *= kZoomIn;
+  if (wheel < 0) zoom *= kZoomOut;
+  if (std::fabs(zoom - 1.0f) < 0.1f) zoom = 1.0f;
+  if (!(zoom >= kMinZoom)) zoom = kMinZoom;  // NaN too
+  if (zoom > kMaxZoom) zoom = kMaxZoom;
+  return zoom;
+}
+
+int MotionPathFrame(int sample, int currentFrame) {
+  const int frame = sample + (currentFrame - kMotionPathReach) / 4 * 4;
+  return std::clamp(frame, 0, kMaxFrames - 1);
+}
+
+void RunViewWindow() {
+  float scrollX = 0, scrollY = 0;
+  BeginEditorWindow(kViewWindow, ViewWindowTitle(), &scrollX, &scrollY);
+
+  if (!ui->leftDown && IsViewDrag(editor.dragState)) {
+    editor.dragState = kDragNone;
+    editor.dragKey = -1;
+  }
+  const bool cameraView = editor.viewMode == kCameraView;
+  SceneObject* selected = project.selected;
+  if (project.root == nullptr || project.camera == nullptr) {
+    EndEditorWindow();
+    return;
+  }
+
+  if (cameraView) {
+    if (editor.dragState < 10) {
+      editor.dragState = kDragNone;
+      editor.dragKey = -1;
+    }
+    editor.viewPanning = false;
+  } else {
+    const bool inView = MouseInView();
+    if (selected != nullptr) {
+      if (inView) PressHandles(selected);
+      const int key = LoadCurrentKey(selected);
+      if (key >= 0 && !selected->keys->keys[key].autoVelocity) {
+        PressVelocityHandle(selected, inView);
+      }
+      ChooseDragKey(selected);
+      if (IsViewDrag(editor.dragState)) StepDrag(selected);
+    }
+    PanAndZoom(inView);
+  }
+
+  const int key = HasKeys(selected) ? FindKeyAtFrame(*selected->keys, project.currentFrame) : -1;
+  DrawScene(selected, cameraView, key >= 0);
+  if (selected != nullptr) {
+    // The motion path left the chain at other frames.
+    EvaluateChain(selected, project.currentFrame, 0);
+    selectedLevel = ChainLevel(selected);
+    if (!cameraView) {
+      DrawEditOverlays(selected, key >= 0 && !selected->keys->keys[key].autoVelocity);
+    }
+  }
+
+  if (ui->rightPressed && !ui->menuOpen) OpenMenu(10);
+  EndEditorWindow();
+}
