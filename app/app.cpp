@@ -71,3 +71,25 @@ void wekFree() {
   FreeInputDevices();
   FreeUiContext();
 }
+
+void InitBatchApplication() {
+  stopwatch.Start();
+  BuildBezierWeights();
+  imageWorkPath = project.workPath;
+  InitImageBank();
+  AddNewProjectHook(NewProjectImages);
+  InitAudio(false);
+  AddNewProjectHook(NewProjectAudio);
+  NewProject();
+}
+
+void FreeBatchApplication() {
+  LogMessage("wekFree()");
+  FreeAudio(true);
+  FreeImageBank();
+  if (project.root != nullptr) {
+    FreeObject(project.root);
+    project.root = project.camera = project.selected = nullptr;
+    project.alignmentParent = nullptr;
+  }
+}

@@ -12,3 +12,10 @@ bool RunMainLoopPass();
 void DrawFrame();
 // Takes every subsystem down in the reverse order of start-up; the window stays.
 void wekFree();
+
+// What the batch export needs of start-up instead: the curve table, the image bank, the clip
+// tables without a sound device, and a new project; no keyboard, toolkit or editor. The
+// offscreen window and its context must exist.
+void InitBatchApplication();
+// Takes those down again in reverse order.
+void FreeBatchApplication();

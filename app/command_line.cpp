@@ -3,20 +3,104 @@
 #include <cstdio>
 #include <cstring>
 
+#include "scene/scene.h"
+
+namespace {
+
+// A frame number: decimal digits only, at most four of them.
+bool ParseFrame(const char* begin, const char* end, int32_t* frame) {
+  if (begin == end || end - begin > 4) return false;
+  int32_t value = 0;
+  for (const char* c = begin; c != end; ++c) {
+    if (*c < '0' || *c > '9') return false;
+    value = value * 10 + (*c - '0');
+  }
+  *frame = value;
+  return true;
+}
+
+// The value of an option that takes one: the next word, or false with a message.
+bool TakeValue(int argc, char** argv, int* i, const char** value, char* error, int errorSize) {
+  if (*i + 1 >= argc) {
+    std::snprintf(error, errorSize, "%s needs a value (try --help)", argv[*i]);
+    return false;
+  }
+  *value = argv[++*i];
+  return true;
+}
+
+}  // namespace
+
+bool ParseFrameRange(const char* text, int32_t* first, int32_t* last, char* error,
+                     int errorSize) {
+  const char* dash = std::strchr(text, '-');
+  int32_t a = 0, b = 0;
+  if (dash == nullptr || !ParseFrame(text, dash, &a) ||
+      !ParseFrame(dash + 1, dash + std::strlen(dash), &b)) {
+    std::snprintf(error, errorSize, "--frames takes two frame numbers like 0-89, not '%s'", text);
+    return false;
+  }
+  if (a >= kMaxFrames || b >= kMaxFrames) {
+    std::snprintf(error, errorSize, "--frames %s: frames are numbered 0 to %d", text,
+                  kMaxFrames - 1);
+    return false;
+  }
+  if (a > b) {
+    std::snprintf(error, errorSize, "--frames %s: the first frame comes after the last", text);
+    return false;
+  }
+  *first = a;
+  *last = b;
+  return true;
+}
+
 bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, int errorSize) {
   *options = CommandLine();
+  bool exportOnly = false;  // an option that means something only with --export
+  const char* exportOption = "";
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
+    const char* value = nullptr;
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       options->help = true;
     } else if (std::strcmp(arg, "--version") == 0) {
       options->version = true;
     } else if (std::strcmp(arg, "--log") == 0) {
-      if (i + 1 >= argc) {
-        std::snprintf(error, errorSize, "--log needs a file name");
+      if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
+      options->logPath = value;
+    } else if (std::strcmp(arg, "--export") == 0) {
+      if (options->exportMode) {
+        std::snprintf(error, errorSize, "--export is given twice");
         return false;
       }
-      options->logPath = argv[++i];
+      if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
+      if (options->projectPath != nullptr) {
+        std::snprintf(error, errorSize, "only one project can be opened ('%s')", value);
+        return false;
+      }
+      options->exportMode = true;
+      options->projectPath = value;
+    } else if (std::strcmp(arg, "--output") == 0) {
+      if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
+      if (value[0] == '\0') {
+        std::snprintf(error, errorSize, "--output needs a file name");
+        return false;
+      }
+      options->outputPath = value;
+      exportOnly = true;
+      exportOption = arg;
+    } else if (std::strcmp(arg, "--motion-blur") == 0) {
+      options->motionBlur = true;
+      exportOnly = true;
+      exportOption = arg;
+    } else if (std::strcmp(arg, "--frames") == 0) {
+      if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
+      if (!ParseFrameRange(value, &options->firstFrame, &options->lastFrame, error, errorSize)) {
+        return false;
+      }
+      options->framesGiven = true;
+      exportOnly = true;
+      exportOption = arg;
     } else if (arg[0] == '-' && arg[1] != '\0') {
       std::snprintf(error, errorSize, "unknown option '%s' (try --help)", arg);
       return false;
@@ -27,13 +111,32 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
       return false;
     }
   }
+  if (exportOnly && !options->exportMode && !options->help && !options->version) {
+    std::snprintf(error, errorSize, "%s works only with --export PROJECT.tvp", exportOption);
+    return false;
+  }
   return true;
 }
 
 const char* UsageText() {
   return "Usage: tavoka [options] [PROJECT.tvp]\n"
+         "       tavoka --export PROJECT.tvp [--output PATH] [--motion-blur] [--frames A-B]\n"
          "\n"
          "Tavoka, an editor for 2D cut-out animation. Opens PROJECT.tvp, or a new project.\n"
+         "\n"
+         "Batch export (no window or display needed):\n"
+         "  --export PROJECT.tvp  render the project's play range through its camera into\n"
+         "                        640 x 480 PNG pictures and mix its sound into a WAV file,\n"
+         "                        exactly as the editor's \"export animation\" does, then exit\n"
+         "  --output PATH         name the files after PATH, its extension cut off:\n"
+         "                        out/walk.png gives out/walk_frame0000.png, ... and\n"
+         "                        out/walk_audio.wav (default: the project's own path)\n"
+         "  --motion-blur         average 16 sub-frames per picture\n"
+         "  --frames A-B          render frames A to B (0 <= A <= B <= 1999) instead of the\n"
+         "                        play range\n"
+         "  Progress goes to stderr. The exit status is 0 when every file was written, 1 when\n"
+         "  the project cannot be loaded, a file cannot be written or there is nothing to\n"
+         "  export, and 2 for a command line that is not valid.\n"
          "\n"
          "Options:\n"
          "  --log FILE   append the program's log lines to FILE\n"

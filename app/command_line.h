@@ -1,14 +1,27 @@
-// The program's command line: what to open, and the switches that change how it runs.
+// The program's command line: what to open, the batch export, and the switches that change how
+// it runs.
 #pragma once
 
+#include <cstdint>
+
 struct CommandLine {
-  const char* projectPath = nullptr;  // the project to open
-  const char* logPath = nullptr;  // --log FILE: switch the log on
+  const char* projectPath = nullptr;  // the project to open, or with --export to render
+  const char* logPath = nullptr;      // --log FILE: switch the log on
   bool help = false;
   bool version = false;
+
+  // --export PROJECT.tvp: render the play range without a window, then exit.
+  bool exportMode = false;
+  const char* outputPath = nullptr;  // --output PATH; null: the project's own path
+  bool motionBlur = false;           // --motion-blur
+  bool framesGiven = false;          // --frames A-B replaces the play range
+  int32_t firstFrame = 0, lastFrame = 0;
 };
 
 // Fills options from argv; false with a one-line message in error when the line is not valid.
 bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, int errorSize);
+// Reads "A-B" of --frames: two decimal frame numbers within 0..1999 with A <= B. False with a
+// one-line message in error otherwise.
+bool ParseFrameRange(const char* text, int32_t* first, int32_t* last, char* error, int errorSize);
 // The text --help prints.
 const char* UsageText();

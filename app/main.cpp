@@ -1,8 +1,10 @@
 // The program's entry: reads the command line, opens the window, runs the main loop until the
-// window is closed, and shuts everything down in order.
+// window is closed, and shuts everything down in order; or, with --export, renders a project
+// without a window and exits.
 #include <cstdio>
 
 #include "app/app.h"
+#include "app/batch_export.h"
 #include "app/command_line.h"
 #include "app/dialogs.h"
 #include "app/log.h"
@@ -25,6 +27,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   SetLogFile(options.logPath);
+  if (options.exportMode) return RunBatchExport(options);
 
   typedChar = 0;
   logicalWidth = 1024;

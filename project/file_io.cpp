@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -69,41 +70,29 @@ void SyncDirectory(const std::string& dir) {
 
 void SetSaveFaultHook(SaveFaultHook hook) { saveFaultHook = hook; }
 
-bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes) {
+bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes, char* why,
+                   size_t whySize) {
   bytes.clear();
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    LogMessage("cannot open \"%s\": %s", path, std::strerror(errno));
+  auto fail = [&](int fd, const char* reason) {
+    LogMessage("\"%s\": %s", path, reason);
+    if (why != nullptr && whySize > 0) std::snprintf(why, whySize, "%s", reason);
+    if (fd >= 0) close(fd);
     return false;
-  }
+  };
+  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(-1, std::strerror(errno));
   // Only regular files: a device or a pipe could feed the reader without end.
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    LogMessage("\"%s\" is not a regular file", path);
-    close(fd);
-    return false;
-  }
-  if (static_cast<uint64_t>(info.st_size) > limit) {
-    LogMessage("\"%s\" is too large (%lld bytes)", path, static_cast<long long>(info.st_size));
-    close(fd);
-    return false;
-  }
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return fail(fd, "not a regular file");
+  if (static_cast<uint64_t>(info.st_size) > limit) return fail(fd, "the file is too large");
   bytes.reserve(static_cast<size_t>(info.st_size));
   uint8_t buffer[65536];
   for (;;) {
     const ssize_t got = read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      LogMessage("cannot read \"%s\": %s", path, std::strerror(errno));
-      close(fd);
-      return false;
-    }
+    if (got < 0) return fail(fd, std::strerror(errno));
     if (got == 0) break;
-    if (bytes.size() + static_cast<size_t>(got) > limit) {
-      LogMessage("\"%s\" is too large", path);
-      close(fd);
-      return false;
-    }
+    if (bytes.size() + static_cast<size_t>(got) > limit) return fail(fd, "the file is too large");
     bytes.insert(bytes.end(), buffer, buffer + got);
   }
   close(fd);

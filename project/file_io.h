@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-// Reads the whole regular file at path into bytes; false (logged) when it cannot be opened or
-// read, is not a regular file or is larger than limit.
-bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes);
+// Reads the whole regular file at path into bytes; false (logged, and the reason in why when
+// given) when it cannot be opened or read, is not a regular file or is larger than limit.
+bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes,
+                   char* why = nullptr, size_t whySize = 0);
 
 // Writes bytes to a new temporary file beside path, flushes and syncs it, and renames it over
 // path (through a symbolic link to the file it names), so path holds either its old content or

@@ -4,6 +4,7 @@
 
 #include "project/project_file.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/dialogs.h"
@@ -103,20 +104,25 @@ bool SaveProject(const char* path) {
   return true;
 }
 
-bool LoadProject(const char* path) {
+bool LoadProject(const char* path, ProjectProblem* problem) {
+  ProjectProblem local;
+  ProjectProblem& found = problem != nullptr ? *problem : local;
+  found = ProjectProblem();
   if (path == nullptr) path = "";
   LogMessage("LoadProject");
   char workPath[kFileNameSize];
   if (!WorkPathOf(path, workPath)) {
+    std::snprintf(found.message, sizeof found.message, "the path is too long");
     LogMessage("LoadProject: the path \"%s\" is too long", path);
     return false;
   }
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, kMaxProjectFileBytes, bytes)) return false;
+  if (!ReadWholeFile(path, kMaxProjectFileBytes, bytes, found.message, sizeof found.message)) {
+    return false;
+  }
   LoadedProject loaded;
-  ProjectProblem problem;
-  if (!ReadProject(bytes.data(), bytes.size(), loaded, problem)) {
-    LogMessage("LoadProject: %s at byte %zu of \"%s\"", problem.message, problem.offset, path);
+  if (!ReadProject(bytes.data(), bytes.size(), loaded, found)) {
+    LogMessage("LoadProject: %s at byte %zu of \"%s\"", found.message, found.offset, path);
     return false;
   }
   InstallProject(loaded, workPath);

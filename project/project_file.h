@@ -81,8 +81,9 @@ bool SetWorkPath(const char* path);
 // the file that was at path is then untouched.
 bool SaveProject(const char* path);
 // Replaces the open project by the file's content. False when the file cannot be read or is not
-// a valid project; the open project is then exactly as it was.
-bool LoadProject(const char* path);
+// a valid project; the open project is then exactly as it was, and problem (when given) says
+// what was wrong (its offset counts only for a file that was read).
+bool LoadProject(const char* path, ProjectProblem* problem = nullptr);
 
 // The editor's commands: SaveProject and LoadProject that tell the user about a failure
 // ("Couldn't save project", "Couldn't load project", caption "Error", warning icon).

@@ -42,3 +42,50 @@ TEST(CommandLine, RefusesUnknownOptionsAMissingLogFileAndTwoProjects) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLine, ExportTakesItsProjectOutputBlurAndFrameRange) {
+  CommandLine options;
+  std::string error;
+  ASSERT_TRUE(Parse({"--export", "walk.tvp", "--output", "out/take.png", "--motion-blur",
+                     "--frames", "12-1999"},
+                    &options, &error))
+      << error;
+  EXPECT_TRUE(options.exportMode);
+  EXPECT_STREQ(options.projectPath, "walk.tvp");
+  EXPECT_STREQ(options.outputPath, "out/take.png");
+  EXPECT_TRUE(options.motionBlur);
+  EXPECT_TRUE(options.framesGiven);
+  EXPECT_EQ(options.firstFrame, 12);
+  EXPECT_EQ(options.lastFrame, 1999);
+
+  ASSERT_TRUE(Parse({"--frames", "0-0", "--export", "w.tvp"}, &options, &error)) << error;
+  EXPECT_EQ(options.firstFrame, 0);
+  EXPECT_EQ(options.lastFrame, 0);
+  EXPECT_EQ(options.outputPath, nullptr);
+  EXPECT_FALSE(options.motionBlur);
+}
+
+TEST(CommandLine, RefusesFrameRangesThatAreNotTwoOrderedFramesOfTheModel) {
+  CommandLine options;
+  std::string error;
+  for (const char* range : {"7-3", "a-b", "0-2000", "-4", "3-", "-", "", "1-2-3", "+1-2",
+                            "00001-2", "1 -2", "99999999999-1"}) {
+    EXPECT_FALSE(Parse({"--export", "w.tvp", "--frames", range}, &options, &error)) << range;
+    EXPECT_FALSE(error.empty()) << range;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << "one line";
+  }
+  EXPECT_FALSE(Parse({"--export", "w.tvp", "--frames"}, &options, &error));
+  EXPECT_FALSE(Parse({"--export"}, &options, &error));
+  EXPECT_FALSE(Parse({"--export", "a.tvp", "b.tvp"}, &options, &error));
+  EXPECT_FALSE(Parse({"a.tvp", "--export", "b.tvp"}, &options, &error));
+  EXPECT_FALSE(Parse({"--export", "a.tvp", "--export", "a.tvp"}, &options, &error));
+  EXPECT_FALSE(Parse({"--export", "a.tvp", "--output", ""}, &options, &error));
+  // The export's switches mean nothing to the editor.
+  EXPECT_FALSE(Parse({"walk.tvp", "--motion-blur"}, &options, &error));
+  EXPECT_NE(error.find("--motion-blur"), std::string::npos);
+  EXPECT_FALSE(Parse({"--output", "x.png"}, &options, &error));
+}
+
+}  // namespace

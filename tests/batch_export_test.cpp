@@ -1,0 +1,151 @@
+// `tavoka --export`: the real program run without a display on a project the project writer
+// made, its files compared byte for byte with the editor's export of the same project, and its
+// exit status and one-line messages when something is wrong.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "project/project_file.h"
+#include "tests/audio_fixtures.h"
+#include "tests/export_fixture.h"
+
+namespace {
+
+struct ProgramRun {
+  int status = -1;
+  std::string output;  // stdout and stderr
+  int lines = 0;
+};
+
+// Runs the program with arguments (already quoted) from directory, with no display.
+ProgramRun RunTavoka(const std::string& directory, const std::string& arguments) {
+  const std::string command = "cd '" + directory +
+                              "' && env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 5 60 '" +
+                              TAVOKA_BINARY + "' " + arguments + " 2>&1";
+  ProgramRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+    run.output += buffer;
+    ++run.lines;
+  }
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+class BatchExport : public ExportTest {
+ protected:
+  // walk.tvp: a moving red image and a still blue one, frames 2..6, a sound clip.
+  void SetUp() override {
+    ExportTest::SetUp();
+    SceneObject* mover = AddImageObject("red.png", -100, 0);
+    AddCornerKey(mover, 8, 100, 40);
+    AddImageObject("blue.png", 50, 120);
+    project.playStart = 2;
+    project.playEnd = 6;
+    std::vector<int16_t> tone(44100);
+    for (size_t i = 0; i < tone.size(); ++i) tone[i] = static_cast<int16_t>((i % 100) * 90 - 4500);
+    ASSERT_TRUE(WriteFileBytes(PathOf("tone.wav"), audiotest::Wav16(tone)));
+    ASSERT_GE(InsertAudioClip("tone.wav", 3, 0), 0);
+    ASSERT_TRUE(SaveProject(PathOf("walk.tvp").c_str()));
+  }
+  // Opens a project file as the editor would: the clips of the project open now go first.
+  static bool Open(const std::string& path) {
+    FreeAudio(false);
+    InitAudio(false);
+    return LoadProject(path.c_str());
+  }
+  std::string Quoted(const std::string& name) const { return "'" + PathOf(name) + "'"; }
+};
+
+TEST_F(BatchExport, WritesTheFilesOfTheMenuExportNamedAfterTheProject) {
+  const ProgramRun run = RunTavoka(directory_.string(), "--export walk.tvp");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("frame 1 of 5"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Export completed"), std::string::npos) << run.output;
+
+  // The editor's export of the same file, as the menu runs it.
+  ASSERT_TRUE(Open(PathOf("walk.tvp")));
+  ExportResult result;
+  ASSERT_TRUE(Export("menu.png", project.playStart, project.playEnd, false, &result));
+  for (int i = 0; i < 5; ++i) {
+    const std::vector<uint8_t> batch = ReadFileBytes(PathOf(FrameName("walk", i)));
+    ASSERT_FALSE(batch.empty()) << i;
+    EXPECT_EQ(batch, ReadFileBytes(PathOf(FrameName("menu", i)))) << "picture " << i;
+  }
+  EXPECT_FALSE(Exists("walk_frame0005.png"));
+  const std::vector<uint8_t> sound = ReadFileBytes(PathOf("walk_audio.wav"));
+  EXPECT_EQ(sound.size(), static_cast<size_t>(kWavHeaderBytes + 4 * ExportSoundFrames(5, 30)));
+  EXPECT_EQ(sound, ReadFileBytes(PathOf("menu_audio.wav")));
+  int sounding = 0;
+  for (size_t i = kWavHeaderBytes; i < sound.size(); ++i) sounding += sound[i] != 0;
+  EXPECT_GT(sounding, 1000) << "the clip from frame 3 is in the mix";
+}
+
+TEST_F(BatchExport, OutputFramesAndMotionBlurReplaceTheDefaults) {
+  ASSERT_EQ(std::system(("mkdir -p " + Quoted("out")).c_str()), 0);
+  const ProgramRun run = RunTavoka(directory_.string(),
+                            "--export walk.tvp --output out/take.png --frames 4-5 --motion-blur");
+  ASSERT_EQ(run.status, 0) << run.output;
+  ASSERT_TRUE(Open(PathOf("walk.tvp")));
+  ASSERT_TRUE(Export("menu", 4, 5, true, nullptr));
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(ReadFileBytes(PathOf("out/" + FrameName("take", i))),
+              ReadFileBytes(PathOf(FrameName("menu", i))))
+        << i;
+  }
+  EXPECT_FALSE(Exists("out/take_frame0002.png"));
+  EXPECT_TRUE(Exists("out/take_audio.wav"));
+}
+
+TEST_F(BatchExport, FailuresExitNonZeroWithOneLine) {
+  ProgramRun run = RunTavoka(directory_.string(), "--export missing.tvp");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.lines, 1) << run.output;
+  EXPECT_NE(run.output.find("couldn't load project missing.tvp"), std::string::npos) << run.output;
+
+  ASSERT_TRUE(WriteFileBytes(PathOf("bad.tvp"), {1, 2, 3}));
+  run = RunTavoka(directory_.string(), "--export bad.tvp");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.lines, 1) << run.output;
+
+  run = RunTavoka(directory_.string(), "--export walk.tvp --output /nonexistent/dir/x.png");
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("/nonexistent/dir/x_frame0000.png"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("Export completed"), std::string::npos);
+
+  // A play range ending before it starts.
+  ASSERT_TRUE(Open(PathOf("walk.tvp")));
+  project.playStart = 9;
+  project.playEnd = 3;
+  ASSERT_TRUE(SaveProject(PathOf("empty.tvp").c_str()));
+  run = RunTavoka(directory_.string(), "--export empty.tvp");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("Nothing to export"), std::string::npos) << run.output;
+  EXPECT_FALSE(Exists("empty_frame0000.png"));
+  EXPECT_FALSE(Exists("empty_audio.wav"));
+
+  for (const char* frames : {"7-3", "a-b", "0-2000", "-4", "3-", "1-2-3"}) {
+    run = RunTavoka(directory_.string(), std::string("--export walk.tvp --frames ") + frames);
+    EXPECT_EQ(run.status, 2) << frames << ": " << run.output;
+    EXPECT_EQ(run.lines, 1) << run.output;
+  }
+  run = RunTavoka(directory_.string(), "--output x.png walk.tvp");
+  EXPECT_EQ(run.status, 2) << run.output;
+  EXPECT_FALSE(Exists("x_frame0000.png"));
+}
+
+TEST_F(BatchExport, HelpDescribesTheExport) {
+  const ProgramRun run = RunTavoka(directory_.string(), "--help");
+  EXPECT_EQ(run.status, 0);
+  for (const char* word : {"--export", "--output", "--motion-blur", "--frames"}) {
+    EXPECT_NE(run.output.find(word), std::string::npos) << word;
+  }
+}
+
+}  // namespace
