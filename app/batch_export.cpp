@@ -40,9 +40,18 @@ int ExportProject(const CommandLine& options) {
                  kDialogPathSize - 1);
     return 1;
   }
+  ExportResult result;
+  if (options.soundOnly) {
+    if (!ExportSound(path, startFrame, endFrame, &result)) {
+      std::fprintf(stderr, "tavoka: %s\n", result.message);
+      return 1;
+    }
+    std::fprintf(stderr, "tavoka: Export completed: sound of frames %d to %d in %s_audio.wav\n",
+                 startFrame, endFrame, path);
+    return 0;
+  }
   ExportOptions exportOptions;
   exportOptions.progress = PrintProgress;
-  ExportResult result;
   if (!ExportAnimation(path, startFrame, endFrame, options.motionBlur, exportOptions, &result)) {
     std::fprintf(stderr, "tavoka: %s\n", result.message);
     return 1;

@@ -93,6 +93,10 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
       options->motionBlur = true;
       exportOnly = true;
       exportOption = arg;
+    } else if (std::strcmp(arg, "--sound-only") == 0) {
+      options->soundOnly = true;
+      exportOnly = true;
+      exportOption = arg;
     } else if (std::strcmp(arg, "--frames") == 0) {
       if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
       if (!ParseFrameRange(value, &options->firstFrame, &options->lastFrame, error, errorSize)) {
@@ -115,12 +119,17 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
     std::snprintf(error, errorSize, "%s works only with --export PROJECT.tvp", exportOption);
     return false;
   }
+  if (options->soundOnly && options->motionBlur) {
+    std::snprintf(error, errorSize, "--sound-only renders no pictures to blur");
+    return false;
+  }
   return true;
 }
 
 const char* UsageText() {
   return "Usage: tavoka [options] [PROJECT.tvp]\n"
          "       tavoka --export PROJECT.tvp [--output PATH] [--motion-blur] [--frames A-B]\n"
+         "       tavoka --export PROJECT.tvp --sound-only [--output PATH] [--frames A-B]\n"
          "\n"
          "Tavoka, an editor for 2D cut-out animation. Opens PROJECT.tvp, or a new project.\n"
          "\n"
@@ -133,7 +142,10 @@ const char* UsageText() {
          "                        out/walk_audio.wav (default: the project's own path)\n"
          "  --motion-blur         average 16 sub-frames per picture\n"
          "  --frames A-B          render frames A to B (0 <= A <= B <= 1999) instead of the\n"
-         "                        play range\n"
+         "                        play range; the pictures are numbered from 0000 in\n"
+         "                        every run, whatever A is\n"
+         "  --sound-only          write only the WAV file of the range, no pictures (for an\n"
+         "                        export split into --frames pieces: the sound once, whole)\n"
          "  Progress goes to stderr. The exit status is 0 when every file was written, 1 when\n"
          "  the project cannot be loaded, a file cannot be written or there is nothing to\n"
          "  export, and 2 for a command line that is not valid.\n"

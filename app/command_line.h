@@ -14,6 +14,7 @@ struct CommandLine {
   bool exportMode = false;
   const char* outputPath = nullptr;  // --output PATH; null: the project's own path
   bool motionBlur = false;           // --motion-blur
+  bool soundOnly = false;            // --sound-only: the WAV file of the range, no pictures
   bool framesGiven = false;          // --frames A-B replaces the play range
   int32_t firstFrame = 0, lastFrame = 0;
 };

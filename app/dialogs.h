@@ -67,3 +67,20 @@ struct ScriptedDialogs : DialogBackend {
   void Message(const char* caption, const char* text, bool warning) override;
   SaveChangesAnswer AskSaveChanges(const char* question) override;
 };
+
+// Test hook of the end-to-end tests, which drive the real program: when the environment names
+// an answers file in kDialogAnswersVariable, the program's dialogs are answered from that file
+// instead of the desktop's. The file must start with the line kDialogAnswersHeader, so a stray
+// variable cannot select it; each further line is one answer in order: "file PATH" (a file
+// dialog picks PATH), "cancel" (a file dialog is cancelled), "save", "discard" or "keep" (the
+// question before discarding changes: save, discard, cancel). Blank lines and lines starting with
+// '#' are skipped. Messages go to stderr as "dialog: CAPTION: TEXT".
+constexpr const char* kDialogAnswersVariable = "TAVOKA_TEST_DIALOG_ANSWERS";
+constexpr const char* kDialogAnswersHeader = "tavoka test dialog answers";
+// Fills dialogs from the answers file at path. False with a one-line message in error when the
+// file cannot be read, lacks the header line or holds a line that is not an answer.
+bool ReadDialogAnswers(const char* path, ScriptedDialogs* dialogs, char* error, int errorSize);
+// The backend of the hook: a ScriptedDialogs whose messages are also printed to stderr.
+struct AnswerFileDialogs : ScriptedDialogs {
+  void Message(const char* caption, const char* text, bool warning) override;
+};

@@ -7,6 +7,7 @@
 #include "app/platform.h"
 #include "app/stopwatch.h"
 #include "audio/audio.h"
+#include "editor/commands.h"
 #include "editor/editor_state.h"
 #include "editor/history.h"
 #include "project/project_file.h"
@@ -74,32 +75,6 @@ void AdvancePlaybackClock() {
     project.currentFrame = kMaxFrames - 1;
     editor.animationPlaying = -1;
   }
-}
-
-// "A" in the object list: edit the alignment of the selected object through its image child.
-void EditAlignment() {
-  SceneObject* object = project.selected;
-  if (object == nullptr || object->kind != kOrdinaryObject || object->childCount < 1) return;
-  SceneObject* child = object->children[0];
-  project.alignmentParent = object;
-  project.selected = child;
-  std::snprintf(child->name, kNameSize, "%.*s   Alignment", kNameSize - 13, object->name);
-  editor.attachMode = false;
-}
-
-// Delete in the image list: the entry's slot is freed for the next import; the frames that
-// show it keep their number.
-void DeleteSelectedImage() {
-  SceneObject* object = project.selected;
-  if (editor.selectedImageRow <= 0 || object == nullptr || object->kind != kOrdinaryObject ||
-      object->childCount < 1) {
-    return;
-  }
-  ImageTrack* track = object->children[0]->images.get();
-  int entry = editor.selectedImageRow - 1;
-  if (track == nullptr || entry >= track->count) return;
-  track->entries[entry].name[0] = '\0';
-  track->entries[entry].file[0] = '\0';
 }
 
 void RunKeyboardCommands() {

@@ -1,9 +1,361 @@
+// The dispatcher tests the groups in a fixed order (objects, keys, key modes, image import,
+// then the image rows, views, export, clips, sound and frame rates); every code names one
+// command, and only the Insert-key import may follow another command in the same frame. Every
+// index the panels left behind (key, image row, clip) is checked against what exists now.
 #include "editor/commands.h"
 
-// TODO: the commands of the menus (objects, keys, images, view, export, clips, sounds, frame
-// rate) arrive with the command dispatcher; until then a chosen entry does nothing and every
-// frame is presented. The export commands will return false for the frame they draw over.
+#include <cstdio>
+
+#include "app/dialogs.h"
+#include "app/input.h"
+#include "app/log.h"
+#include "audio/audio.h"
+#include "editor/editor_state.h"
+#include "editor/export_progress.h"
+#include "export/export.h"
+#include "scene/animation.h"
+#include "scene/scene.h"
+#include "ui/ui.h"
+
+namespace {
+
+constexpr int kFpsMenu = 13;
+
+// Object commands (menus 0 and 1).
+
+// The object the object commands speak of: while an alignment is edited the selection is the
+// image child, which stands for its object.
+SceneObject* CommandObject() {
+  SceneObject* object = project.selected;
+  if (object != nullptr && !object->keys && object->parent != nullptr) return object->parent;
+  return object;
+}
+
+void Select(SceneObject* object) {
+  if (project.selected != object) project.selectedKey = -1;
+  project.selected = object;
+}
+
+// A new object next to the selected one: a sibling of an ordinary object, a child of the root
+// for the root and the camera.
+void NewObject() {
+  SceneObject* reference = CommandObject();
+  SceneObject* parent =
+      reference != nullptr && reference->parent != nullptr ? reference->parent : project.root;
+  if (parent == nullptr) return;
+  SceneObject* created = CreateObject(parent);
+  if (created == nullptr) {
+    char text[kNameSize + 128];
+    if (parent->childCount >= kMaxChildren) {
+      std::snprintf(text, sizeof text, "Couldn't create an object: %s already holds %d objects.",
+                    parent->name, kMaxChildren);
+    } else {
+      std::snprintf(text, sizeof text,
+                    "Couldn't create an object: %s lies too deep in the scene for another level.",
+                    parent->name);
+    }
+    ShowMessage("Error", text, true);
+    return;
+  }
+  EvaluateTree(created, project.currentFrame, 0);
+  Select(created);
+  StartTextEdit(created->name, kNameSize);
+}
+
+// Only an ordinary object that the user made leaves its parent: never the root, the camera (or a
+// subtree holding it) or an image child.
+void DeleteObject() {
+  SceneObject* object = project.selected;
+  if (object == nullptr || object->kind != kOrdinaryObject || !object->keys ||
+      object->parent == nullptr || IsInSubtree(object, project.camera)) {
+    return;
+  }
+  // A name being typed may belong to the subtree about to be freed.
+  if (ui != nullptr && ui->editing) FinishTextEdit();
+  if (project.alignmentParent != nullptr && IsInSubtree(object, project.alignmentParent)) {
+    project.alignmentParent = nullptr;
+  }
+  SceneObject* parent = object->parent;
+  DetachChild(parent, object);
+  FreeObject(object);
+  Select(parent);
+  editor.attachMode = false;
+  editor.dragKey = -1;
+}
+
+void RunObjectCommand(int code) {
+  SceneObject* selected = project.selected;
+  switch (code) {
+    case kCommandNewObject:
+    case kCommandNewSibling:
+      NewObject();
+      break;
+    case kCommandAttachTo:
+      if (selected != nullptr && selected->kind == kOrdinaryObject && selected->keys) {
+        editor.attachMode = true;
+      }
+      break;
+    case kCommandEditAlignment:
+      EditAlignment();
+      break;
+    case kCommandHideShow:
+      if (selected != nullptr) selected->hidden = selected->hidden ? 0 : 1;
+      break;
+    case kCommandRenameObject:
+      if (selected != nullptr && selected->kind == kOrdinaryObject && selected->keys) {
+        StartTextEdit(selected->name, kNameSize);
+      }
+      break;
+    case kCommandDeleteObject:
+      DeleteObject();
+      break;
+    default:
+      break;
+  }
+}
+
+// Key-frame commands (menus 2 to 5): the key of the selected object on the current frame,
+// inserted holding the evaluated pose when there is none; an object without a key track has
+// its pose edited directly.
+
+// Null when the track has no room for the key (the user is told).
+Key* CurrentKey(SceneObject* object) {
+  KeyTrack& track = *object->keys;
+  int index = FindKeyAtFrame(track, project.currentFrame);
+  if (index < 0) {
+    index = InsertKey(object, project.currentFrame);
+    if (index < 0) {
+      char text[kNameSize + 128];
+      std::snprintf(text, sizeof text, "Couldn't add a key at frame %d: %s already has %d keys.",
+                    project.currentFrame, object->name, kMaxKeys);
+      ShowMessage("Error", text, true);
+      return nullptr;
+    }
+    // The selected key keeps pointing at the same key when the new one goes in before it.
+    if (object == project.selected && project.selectedKey >= index) project.selectedKey += 1;
+  }
+  return &track.keys[static_cast<size_t>(index)];
+}
+
+bool IsKeyCommand(int code) {
+  switch (code) {
+    case kCommandResetLevel:
+    case kCommandResetPosition:
+    case kCommandResetPositionLevel:
+    case kCommandToggleAutoVelocity:
+    case kCommandResetRotation:
+    case kCommandResetScale:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Applies a reset to a pose: a key or the fixed pose of an object without keys.
+void ResetPose(int code, Key& pose) {
+  switch (code) {
+    case kCommandResetLevel:
+    case kCommandResetPositionLevel:
+      pose.position.z = 0;
+      break;
+    case kCommandResetPosition:
+      pose.position.x = pose.position.y = 0;
+      break;
+    case kCommandResetRotation:
+      pose.rotation = 0;
+      break;
+    case kCommandResetScale:
+      pose.scale = Vec3{1, 1, 1};
+      break;
+    default:
+      break;
+  }
+}
+
+void RunKeyCommand(int code) {
+  SceneObject* object = project.selected;
+  if (object == nullptr || !IsKeyCommand(code)) return;
+  if (!object->keys) {
+    if (code != kCommandToggleAutoVelocity) ResetPose(code, object->state);
+  } else {
+    Key* key = CurrentKey(object);
+    if (key == nullptr) return;
+    if (code == kCommandToggleAutoVelocity) {
+      key->autoVelocity = key->autoVelocity ? 0 : 1;
+    } else {
+      ResetPose(code, *key);
+    }
+  }
+  EvaluateTree(object, project.currentFrame, 0);
+}
+
+// Key modes (menu 6) of the key selected in the timeline.
+void RunKeyModeCommand(int code) {
+  SceneObject* object = project.selected;
+  if (object == nullptr || !object->keys) return;
+  KeyTrack& track = *object->keys;
+  if (project.selectedKey < 0 || project.selectedKey >= track.count) return;
+  Key& key = track.keys[static_cast<size_t>(project.selectedKey)];
+  switch (code) {
+    case kCommandModeManual:
+      key.mode = kManual;
+      break;
+    case kCommandModeCorner:
+      key.mode = kCorner;
+      break;
+    case kCommandModeAuto:
+      key.mode = kAuto;
+      break;
+    case kCommandModeStationary:
+      key.mode = kStationary;
+      break;
+    default:
+      return;
+  }
+  EvaluateTree(object, project.currentFrame, 0);
+}
+
+// Insert in the focused image window imports a new image, once per press and not while a name
+// is being typed (Insert then belongs to the text).
+bool InsertImportRequested() {
+  if (!editor.imageWindowActive || !KeyDown(kKeyInsert) || (ui != nullptr && ui->editing)) {
+    return false;
+  }
+  if (editor.insertLatch) return false;
+  editor.insertLatch = true;
+  return true;
+}
+
+// The whole play range to PNG pictures and a WAV file. The window shows the progress and Escape
+// stops it; afterwards the user learns what happened and the editor is back at its frame. False
+// when the dialog was cancelled and nothing was drawn.
+bool RunExport(bool motionBlur) {
+  char path[kDialogPathSize] = "";
+  if (!ChooseSaveFile(path, kPngFiles)) return false;
+  editor.animationPlaying = -1;
+  const int frame = project.currentFrame;
+  ExportOptions options;
+  options.progress = ShowExportProgress;
+  ExportResult result;
+  ExportAnimation(path, project.playStart, project.playEnd, motionBlur, options, &result);
+  project.currentFrame = frame;
+  if (project.root != nullptr) EvaluateTree(project.root, frame, 0);
+  ReportExport(result);
+  return true;
+}
+
+// The timeline's clip menu acts on the clip it was opened on, if it is still there.
+void RunClipCommand(int code) {
+  Clip* clip = GetClip(editor.selectedClip);
+  if (clip == nullptr) return;
+  switch (code) {
+    case kCommandResetClipPan:
+      clip->pan = 0.0f;
+      break;
+    case kCommandRenameClip:
+      StartTextEdit(clip->label, kNameSize);
+      break;
+    case kCommandDeleteClip:
+      if (ui != nullptr && ui->editing && ui->editText == clip->label) FinishTextEdit();
+      DeleteClip(editor.selectedClip);
+      editor.selectedClip = -1;
+      break;
+    default:
+      break;
+  }
+}
+
+// A clip of a chosen WAV file at the place where the lane menu was opened.
+void ImportSound() {
+  char path[kDialogPathSize] = "";
+  if (!ChooseOpenFile(path, kWavFiles)) return;
+  const char* name = PathFileName(path);
+  if (name[0] == '\0') {
+    ShowMessage("Error", "Couldn't load sample: the chosen path names no file.", true);
+    return;
+  }
+  // Sounds are read from the project's folder; one from elsewhere would load nothing.
+  if (!AdoptImportFolder(path) && GetWave(name) == nullptr) {
+    char text[kDialogPathSize + kFileNameSize + 160];
+    std::snprintf(text, sizeof text,
+                  "Couldn't load sample: %s is not in the project's folder %s. Sounds are read "
+                  "from there: copy the file into it.",
+                  name, project.workPath);
+    ShowMessage("Error", text, true);
+    return;
+  }
+  const int index = InsertAudioClip(name, editor.laneMenuFrame, editor.laneMenuRow);
+  if (index < 0) {
+    ShowMessage("Error", "Couldn't load sample (needs uncompressed wav)", true);
+    return;
+  }
+  editor.selectedClip = index;
+}
+
+void RunViewClipSoundCommand(int code) {
+  switch (code) {
+    case kCommandFlipHorizontally:
+    case kCommandFlipVertically:
+    case kCommandRenameImage:
+    case kCommandDeleteImage:
+      RunImageEntryCommand(code);
+      break;
+    case kCommandRepeatImages:
+      RepeatImages();
+      break;
+    case kCommandEditView:
+      editor.viewMode = kEditView;
+      break;
+    case kCommandCameraView:
+      editor.viewMode = kCameraView;
+      break;
+    case kCommandResetEditView:
+      project.viewPanX = project.viewPanY = 0;
+      project.viewZoom = 1.0f;
+      break;
+    case kCommandResetClipPan:
+    case kCommandRenameClip:
+    case kCommandDeleteClip:
+      RunClipCommand(code);
+      break;
+    case kCommandImportSound:
+      ImportSound();
+      break;
+    case kCommandMute:
+      muted = !muted.load();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
 bool RunCommand(int code) {
-  (void)code;
+  if (code != kCommandNone) LogMessage("RunCommand(%i)", code);
+  const bool insertImport = InsertImportRequested();
+
+  RunObjectCommand(code);
+  RunKeyCommand(code);
+  if (project.selectedKey != -1) RunKeyModeCommand(code);
+
+  if (code == kCommandImportNewImage) {
+    ImportImage(ImageSlot::kNew);
+  } else if (code == kCommandImportImage) {
+    ImportImage(ImageSlot::kSelectedRow);
+  } else if (insertImport) {
+    ImportImage(ImageSlot::kNew);
+  }
+
+  if (code == kCommandExport || code == kCommandExportMotionBlur) {
+    // Once a name was chosen the back buffer holds the progress screen or a picture, not this
+    // frame's editor, whatever the export's outcome.
+    return !RunExport(code == kCommandExportMotionBlur);
+  }
+  RunViewClipSoundCommand(code);
+
+  if (code / 10 == kFpsMenu && code % 10 >= 0 && code % 10 < 8) {
+    project.fps = kFpsChoices[code % 10];
+  }
   return true;
 }

@@ -1,7 +1,85 @@
 // The editor commands behind the context-menu entries: the last step of every editor frame
-// carries out the command code that the menus yielded (menu number x 10 + entry index).
+// carries out the command code that the menus yielded (menu number x 10 + entry index). The
+// commands edit the selected object, its key at the current frame, its image child's track, the
+// clip table and the view settings, open the file dialogs and start the export. Builds on the
+// scene model, the image bank, audio, export, the dialogs and the editor state.
 #pragma once
 
-// Carries out code (-1: nothing was chosen). False when the frame must not be presented because
-// an export has drawn over the back buffer. The root region stays open for the frame to close.
+// Command codes: menu number x 10 + entry index.
+enum CommandCode : int {
+  kCommandNone = -1,
+  kCommandNewObject = 0,          // menu of the root and the camera
+  kCommandAttachTo = 10,
+  kCommandEditAlignment = 11,
+  kCommandHideShow = 12,
+  kCommandRenameObject = 13,
+  kCommandDeleteObject = 14,
+  kCommandNewSibling = 15,        // "new object" in the menu of an ordinary object
+  kCommandResetLevel = 20,        // the level handle's menu
+  kCommandResetPosition = 30,
+  kCommandResetPositionLevel = 31,
+  kCommandToggleAutoVelocity = 32,
+  kCommandResetRotation = 40,
+  kCommandResetScale = 50,
+  kCommandModeManual = 60,
+  kCommandModeCorner = 61,
+  kCommandModeAuto = 62,
+  kCommandModeStationary = 63,
+  kCommandImportNewImage = 70,
+  kCommandImportImage = 80,       // replaces the entry of the selected row
+  kCommandFlipHorizontally = 81,
+  kCommandFlipVertically = 82,
+  kCommandRenameImage = 83,
+  kCommandDeleteImage = 84,
+  kCommandRepeatImages = 90,
+  kCommandEditView = 100,
+  kCommandCameraView = 101,
+  kCommandResetEditView = 102,
+  kCommandExport = 103,
+  kCommandExportMotionBlur = 104,
+  kCommandResetClipPan = 110,
+  kCommandRenameClip = 111,
+  kCommandDeleteClip = 112,
+  kCommandImportSound = 120,
+  kCommandMute = 121,
+  kCommandFps10 = 130,            // 130..137: 10, 12, 15, 24, 25, 30, 50, 60 fps
+};
+constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
+
+// Carries out code (-1: nothing was chosen; Insert in the focused image window still imports
+// an image). False when the frame must not be presented because an export has drawn over the
+// back buffer. The root region stays open for the frame to close.
 bool RunCommand(int code);
+
+// Commands that keys share with the menus.
+// Starts editing the alignment of the selected ordinary object through its image child.
+void EditAlignment();
+// Frees the entry of the selected image row for the next import; the frames showing it keep
+// their number.
+void DeleteSelectedImage();
+
+// Flips, rename and delete of the selected image row's entry (codes 81..84); nothing for a row
+// that names no entry.
+void RunImageEntryCommand(int code);
+
+// Image import. Where the chosen file goes: a new entry (the first free one, else appended) or
+// the entry of the selected row.
+enum class ImageSlot { kNew, kSelectedRow };
+// Asks for a PNG file and stores its bare name in the selected object's image child. False when
+// nothing changed: no image child, no room (the user is told), an invalid row, a cancelled
+// dialog or a file name that does not fit.
+bool ImportImage(ImageSlot slot);
+// Copies the image choice of the selected frame range right behind it, selects the copy and
+// moves the current frame on by the range's length. Frames past 1999 are not written. False
+// (nothing changed) without a valid selection or an image child.
+bool RepeatImages();
+
+// The entry name an imported file gets: the bare file name without its ".png" ending (any
+// case), cut to fit an entry name. Writes nameSize bytes at most.
+void ImageEntryName(const char* bareFile, char* name, int nameSize);
+// Makes a file chosen for import findable the way the project finds its files (work path + bare
+// name): with no work path yet (a project never saved) the file's folder becomes the work path.
+// True when work path + the bare name names an existing file.
+bool AdoptImportFolder(const char* chosenPath);
+// The part of path after its last '/' or '\\' (the whole path when it has neither).
+const char* PathFileName(const char* path);

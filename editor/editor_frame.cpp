@@ -6,6 +6,7 @@
 
 #include "app/platform.h"
 #include "editor/commands.h"
+#include "editor/image_panel.h"
 #include "editor/object_panel.h"
 #include "editor/view_window.h"
 #include "scene/scene.h"
@@ -83,6 +84,7 @@ bool EditorFrame() {
 
   RunViewWindow();
   RunObjectPanel();
+  RunImagePanel();
 
   const int code = RunMenus();
   const bool present = RunCommand(code);

@@ -230,18 +230,18 @@ void MakeWavHeader(uint8_t header[kWavHeaderBytes], int32_t sampleFrames) {
   put32(40, dataBytes);
 }
 
-bool ExportAnimation(char* path, int startFrame, int endFrame, bool motionBlur,
-                     const ExportOptions& options, ExportResult* resultOut) {
-  ExportResult local;
-  ExportResult& result = resultOut != nullptr ? *resultOut : local;
-  result = ExportResult();
+namespace {
+
+// What every export checks first: a path, a range inside the frames, and file names that fit.
+// Cuts the extension off path and fills the first picture's and the sound file's names; false
+// with result's outcome and message set otherwise.
+bool PrepareExport(char* path, int startFrame, int endFrame, ExportResult& result,
+                   char* firstName, char* soundName) {
   if (path == nullptr || path[0] == '\0') {
     SetMessage(result, ExportOutcome::kFailed, "Export failed: no file name was given.");
     return false;
   }
   CutExtension(path);
-  LogMessage("ExportAnimation(%s, %i, %i, %i)", path, startFrame, endFrame, motionBlur ? 1 : 0);
-
   if (endFrame < startFrame) {
     SetMessage(result, ExportOutcome::kNothingToExport,
                "Nothing to export: the play range ends at frame %d, before its start at frame %d.",
@@ -255,13 +255,26 @@ bool ExportAnimation(char* path, int startFrame, int endFrame, bool motionBlur,
                endFrame, kMaxFrames - 1);
     return false;
   }
-  char firstName[kExportPathSize], soundName[kExportPathSize];
   if (!MakeName(firstName, path, "%s_frame%.4i.png", result.framesTotal) ||
       !MakeName(soundName, path, "%s_audio.wav")) {
     SetMessage(result, ExportOutcome::kFailed,
                "Export failed: no file names can be made from the path \"%.512s\".", path);
     return false;
   }
+  return true;
+}
+
+}  // namespace
+
+bool ExportAnimation(char* path, int startFrame, int endFrame, bool motionBlur,
+                     const ExportOptions& options, ExportResult* resultOut) {
+  ExportResult local;
+  ExportResult& result = resultOut != nullptr ? *resultOut : local;
+  result = ExportResult();
+  LogMessage("ExportAnimation(%s, %i, %i, %i)", path != nullptr ? path : "", startFrame, endFrame,
+             motionBlur ? 1 : 0);
+  char firstName[kExportPathSize], soundName[kExportPathSize];
+  if (!PrepareExport(path, startFrame, endFrame, result, firstName, soundName)) return false;
   if (project.root == nullptr) {
     SetMessage(result, ExportOutcome::kFailed, "Export failed: there is no scene to render.");
     return false;
@@ -292,6 +305,27 @@ bool ExportAnimation(char* path, int startFrame, int endFrame, bool motionBlur,
   target.End();
   if (ok) SetMessage(result, ExportOutcome::kCompleted, "Export completed");
   return ok;
+}
+
+bool ExportSound(char* path, int startFrame, int endFrame, ExportResult* resultOut) {
+  ExportResult local;
+  ExportResult& result = resultOut != nullptr ? *resultOut : local;
+  result = ExportResult();
+  LogMessage("ExportSound(%s, %i, %i)", path != nullptr ? path : "", startFrame, endFrame);
+  char firstName[kExportPathSize], soundName[kExportPathSize];
+  if (!PrepareExport(path, startFrame, endFrame, result, firstName, soundName)) return false;
+  // Set before AudioPlay, so the stream's callback leaves the mixer to the export.
+  exporting = true;
+  char why[256] = "";
+  const bool ok = WriteSound(soundName, startFrame, result.framesTotal, why, sizeof why);
+  exporting = false;
+  if (!ok) {
+    SetMessage(result, ExportOutcome::kFailed, "Export failed: couldn't write the sound file %s (%s).",
+               soundName, why);
+    return false;
+  }
+  SetMessage(result, ExportOutcome::kCompleted, "Export completed");
+  return true;
 }
 
 void ReportExport(const ExportResult& result) {

@@ -59,6 +59,11 @@ bool ExportAnimation(char* path, int startFrame, int endFrame, bool motionBlur,
                      const ExportOptions& options = ExportOptions(),
                      ExportResult* result = nullptr);
 
+// Mixes the sound of frames startFrame..endFrame into base_audio.wav as ExportAnimation does,
+// without rendering a picture: the same file, byte for byte, as the full export of that range.
+// path is changed in place as there. Needs no OpenGL.
+bool ExportSound(char* path, int startFrame, int endFrame, ExportResult* result = nullptr);
+
 // Writes an RGB picture of height rows of width x 3 bytes, buffer row 0 becoming the first row
 // of the file. False when the file cannot be created or written or libpng fails; why (optional,
 // whySize bytes) then says what went wrong. A regular file that was started is removed again.

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "project/project_file.h"
@@ -103,6 +104,45 @@ TEST_F(BatchExport, OutputFramesAndMotionBlurReplaceTheDefaults) {
   EXPECT_TRUE(Exists("out/take_audio.wav"));
 }
 
+// A long export split into --frames pieces: every piece numbers its pictures from 0000, so a
+// piece's pictures are renamed by its first frame; the sound is written once, whole, by
+// --sound-only. The result is the single run's files byte for byte.
+TEST_F(BatchExport, PiecesAndTheSoundOnlyRunMakeTheWholeExport) {
+  ASSERT_EQ(std::system(("mkdir -p " + Quoted("whole") + " " + Quoted("parts")).c_str()), 0);
+  ProgramRun run = RunTavoka(directory_.string(), "--export walk.tvp --output whole/walk.png");
+  ASSERT_EQ(run.status, 0) << run.output;
+  run = RunTavoka(directory_.string(), "--export walk.tvp --frames 2-3 --output parts/a.png");
+  ASSERT_EQ(run.status, 0) << run.output;
+  run = RunTavoka(directory_.string(), "--export walk.tvp --frames 4-6 --output parts/b.png");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Exists("parts/b_frame0000.png")) << "a piece numbers its pictures from 0000";
+  EXPECT_FALSE(Exists("parts/b_frame0003.png"));
+
+  run = RunTavoka(directory_.string(), "--export walk.tvp --sound-only --output parts/walk.png");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("parts/walk_audio.wav"), std::string::npos) << run.output;
+  EXPECT_FALSE(Exists("parts/walk_frame0000.png")) << "the sound run renders no picture";
+  EXPECT_EQ(ReadFileBytes(PathOf("parts/walk_audio.wav")),
+            ReadFileBytes(PathOf("whole/walk_audio.wav")));
+
+  // Play range 2..6: piece a holds whole pictures 0 and 1, piece b pictures 2 to 4.
+  const std::vector<std::pair<std::string, int>> pieces = {
+      {"a", 0}, {"a", 1}, {"b", 0}, {"b", 1}, {"b", 2}};
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    const std::vector<uint8_t> piece =
+        ReadFileBytes(PathOf("parts/" + FrameName(pieces[i].first, pieces[i].second)));
+    ASSERT_FALSE(piece.empty()) << i;
+    EXPECT_EQ(piece, ReadFileBytes(PathOf("whole/" + FrameName("walk", static_cast<int>(i)))))
+        << "picture " << i;
+  }
+
+  // A sound-only run checks its range and path as the full export does.
+  run = RunTavoka(directory_.string(), "--export walk.tvp --sound-only --output /nonexistent/d/x");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.lines, 1) << run.output;
+  EXPECT_NE(run.output.find("/nonexistent/d/x_audio.wav"), std::string::npos) << run.output;
+}
+
 TEST_F(BatchExport, FailuresExitNonZeroWithOneLine) {
   ProgramRun run = RunTavoka(directory_.string(), "--export missing.tvp");
   EXPECT_EQ(run.status, 1);
@@ -143,7 +183,7 @@ TEST_F(BatchExport, FailuresExitNonZeroWithOneLine) {
 TEST_F(BatchExport, HelpDescribesTheExport) {
   const ProgramRun run = RunTavoka(directory_.string(), "--help");
   EXPECT_EQ(run.status, 0);
-  for (const char* word : {"--export", "--output", "--motion-blur", "--frames"}) {
+  for (const char* word : {"--export", "--output", "--motion-blur", "--frames", "--sound-only"}) {
     EXPECT_NE(run.output.find(word), std::string::npos) << word;
   }
 }

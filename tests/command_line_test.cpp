@@ -67,6 +67,21 @@ TEST(CommandLine, ExportTakesItsProjectOutputBlurAndFrameRange) {
   EXPECT_FALSE(options.motionBlur);
 }
 
+TEST(CommandLine, SoundOnlyBelongsToTheExportAndBlursNothing) {
+  CommandLine options;
+  std::string error;
+  ASSERT_TRUE(Parse({"--export", "w.tvp", "--sound-only", "--frames", "0-89"}, &options, &error))
+      << error;
+  EXPECT_TRUE(options.soundOnly);
+  ASSERT_TRUE(Parse({"--export", "w.tvp"}, &options, &error)) << error;
+  EXPECT_FALSE(options.soundOnly);
+
+  EXPECT_FALSE(Parse({"--sound-only", "w.tvp"}, &options, &error));
+  EXPECT_NE(error.find("--sound-only works only with --export"), std::string::npos) << error;
+  EXPECT_FALSE(Parse({"--export", "w.tvp", "--sound-only", "--motion-blur"}, &options, &error));
+  EXPECT_NE(error.find("--sound-only"), std::string::npos) << error;
+}
+
 TEST(CommandLine, RefusesFrameRangesThatAreNotTwoOrderedFramesOfTheModel) {
   CommandLine options;
   std::string error;
