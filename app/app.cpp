@@ -10,6 +10,7 @@
 #include "audio/audio.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "editor/history.h"
 #include "images/image_bank.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
@@ -34,6 +35,7 @@ bool InitApplication() {
   InitAudio(true);
   AddNewProjectHook(NewProjectAudio);
   AddNewProjectHook(ResetEditorState);
+  StartHistory();
   NewProject();
   return true;
 }
@@ -41,8 +43,15 @@ bool InitApplication() {
 bool RunMainLoopPass() {
   mouseState.wheel = 0;
   DrainEvents();
-  if (!RunFrameCommands() || quitFlag) return false;
+  if (!RunFrameCommands()) return false;
+  if (quitFlag) {
+    // Closing the window asks first when there are unsaved changes; Cancel, or a save that
+    // failed, keeps the editor open.
+    if (ConfirmDiscardChanges()) return false;
+    quitFlag = 0;
+  }
   DrawFrame();
+  RecordHistory();
   return true;
 }
 

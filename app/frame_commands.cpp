@@ -9,6 +9,7 @@
 #include "audio/audio.h"
 #include "editor/commands.h"
 #include "editor/editor_state.h"
+#include "editor/history.h"
 #include "project/project_file.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
@@ -86,8 +87,24 @@ void RunKeyboardCommands() {
     if (KeyDown(kKeyS)) SaveProjectAs();
     if (KeyDown(kKeyL)) {
       LogMessage("Ctrl+L");
-      OpenProject();
+      if (ConfirmDiscardChanges()) OpenProject();
     }
+  }
+
+  // Undo: Ctrl+Z; redo: Ctrl+Y or Ctrl+Shift+Z. One step per press.
+  const bool undoKeys = editor.ctrlHeld && KeyDown(kKeyZ);
+  const bool redoKeys = editor.ctrlHeld && KeyDown(kKeyY);
+  if (undoKeys || redoKeys) {
+    if (!editor.undoLatch) {
+      if (redoKeys || editor.shiftHeld) {
+        RedoEdit();
+      } else {
+        UndoEdit();
+      }
+    }
+    editor.undoLatch = true;
+  } else {
+    editor.undoLatch = false;
   }
 
   StepFrames();

@@ -328,6 +328,10 @@ bool InitGLState() {
 
 void DestroyGLWindow() { TearDown(); }
 
+void SetWindowTitle(const char* title) {
+  if (window != nullptr) SDL_SetWindowTitle(window, title);
+}
+
 bool GLWindowExists() { return window != nullptr && glContext != nullptr; }
 
 void DrainEvents() {

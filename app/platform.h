@@ -29,6 +29,8 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool hea
 void SetProjection(int width, int height);
 bool InitGLState();
 void DestroyGLWindow();
+// Changes the window's title (nothing without a window).
+void SetWindowTitle(const char* title);
 bool GLWindowExists();
 
 // Handles every waiting window event: mouse, size, close, typed characters and keys.

@@ -42,6 +42,7 @@ struct EditorState {
 
   // Latches of keys that act once per press; set on use, cleared while the key is up.
   bool spaceLatch = false, tabLatch = false, deleteLatch = false, insertLatch = false;
+  bool undoLatch = false;  // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z
 
   // Panels.
   int32_t viewMode = kEditView;

@@ -99,7 +99,30 @@ bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes, 
   return true;
 }
 
-bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size) {
+namespace {
+
+// Gives the regular file at path the second name copyPath (replacing whatever had that name),
+// or where the file system cannot, copies it there. False (logged) when neither worked.
+bool LinkOrCopy(const std::string& path, const std::string& copyPath) {
+  unlink(copyPath.c_str());
+  if (link(path.c_str(), copyPath.c_str()) == 0) return true;
+  std::vector<uint8_t> bytes;
+  if (ReadWholeFile(path.c_str(), kMaxProjectFileBytes, bytes)) {
+    const int fd = open(copyPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      const bool written = WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
+      if (close(fd) == 0 && written) return true;
+      unlink(copyPath.c_str());
+    }
+  }
+  LogMessage("cannot keep a backup of \"%s\": %s", path.c_str(), std::strerror(errno));
+  return false;
+}
+
+}  // namespace
+
+bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
+                           const char* backupPath) {
   if (path == nullptr || path[0] == '\0') return false;
   std::string target = path;
   struct stat info;
@@ -142,6 +165,13 @@ bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size) 
     errno = closeError;
     failedStep = "close";
   }
+  // The file being replaced gets a second name first; only once the replacement is in place
+  // does that name become the backup, so a failed save leaves any older backup alone.
+  std::string backupTemp;
+  if (failedStep == nullptr && replacing && S_ISREG(info.st_mode) && backupPath != nullptr) {
+    backupTemp = std::string(backupPath) + ".tmp-" + std::to_string(getpid());
+    if (!LinkOrCopy(target, backupTemp)) backupTemp.clear();
+  }
   if (failedStep == nullptr &&
       (!StepAllowed(SaveStep::kRename) || rename(temp.c_str(), target.c_str()) != 0)) {
     failedStep = "rename";
@@ -149,7 +179,12 @@ bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size) 
   if (failedStep != nullptr) {
     LogMessage("cannot %s \"%s\": %s", failedStep, temp.c_str(), std::strerror(errno));
     unlink(temp.c_str());
+    if (!backupTemp.empty()) unlink(backupTemp.c_str());
     return false;
+  }
+  if (!backupTemp.empty() && rename(backupTemp.c_str(), backupPath) != 0) {
+    LogMessage("cannot keep the backup \"%s\": %s", backupPath, std::strerror(errno));
+    unlink(backupTemp.c_str());
   }
   SyncDirectory(dir);
   return true;

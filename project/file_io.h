@@ -14,5 +14,9 @@ bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes,
 // Writes bytes to a new temporary file beside path, flushes and syncs it, and renames it over
 // path (through a symbolic link to the file it names), so path holds either its old content or
 // all of bytes. The replacement keeps the old file's permissions. False (logged, temporary file
-// removed, path untouched) when any step fails.
-bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size);
+// removed, path untouched) when any step fails. With backupPath, the file that is replaced is
+// kept under that name once the new one is complete (a backup that cannot be made is logged and
+// does not stop the replacement).
+bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
+                           const char* backupPath = nullptr);
+

@@ -13,7 +13,7 @@
 #include "project/file_io.h"
 #include "scene/animation.h"
 
-std::vector<uint8_t> WriteProject() {
+std::vector<uint8_t> WriteProject(PoseBytes poses) {
   std::vector<ClipRecord> clips(static_cast<size_t>(ClipCount()));
   for (int i = 0; i < ClipCount(); ++i) {
     const Clip& clip = *GetClip(i);
@@ -26,31 +26,17 @@ std::vector<uint8_t> WriteProject() {
     record.volume = clip.volume.load();
     record.pan = clip.pan.load();
   }
-  return WriteProjectData(project.root, project.fps, project.playStart, project.playEnd, clips);
+  return WriteProjectData(project.root, project.fps, project.playStart, project.playEnd, clips,
+                          poses);
 }
 
-void InstallProject(LoadedProject& loaded, const char* workPath) {
-  if (loaded.root == nullptr) return;
-  // NewProject empties the work path, and workPath may be it.
-  char newWorkPath[kFileNameSize];
-  CopyName(newWorkPath, kFileNameSize, workPath);
-  NewProject();
-  CopyName(project.workPath, kFileNameSize, newWorkPath);
-  LogMessage("workpath=\"%s\"", project.workPath);
+namespace {
 
-  FreeObject(project.root);
-  project.root = loaded.root;
-  project.camera = loaded.camera;
-  project.selected = loaded.root;
-  loaded.root = loaded.camera = nullptr;
-  // Clips compute their start samples and waveform overviews with the project's frame rate.
-  project.fps = loaded.fps;
-  project.playStart = loaded.playStart;
-  project.playEnd = loaded.playEnd;
-  project.currentFrame = loaded.playStart;
-
-  // A new clip goes before clips of the same start frame, so placing them last to first keeps
-  // the stored order of clips that start together.
+// Puts loaded's clips into the clip table with their labels, volumes and pans (a clip whose
+// sound cannot be loaded is kept silent) and empties loaded's list. A new clip goes before
+// clips of the same start frame, so placing them last to first keeps the stored order of clips
+// that start together.
+void PlaceClips(LoadedProject& loaded) {
   for (size_t i = loaded.clips.size(); i-- > 0;) {
     const ClipRecord& record = loaded.clips[i];
     const int index =
@@ -62,8 +48,59 @@ void InstallProject(LoadedProject& loaded, const char* workPath) {
     clip->pan = record.pan;
   }
   loaded.clips.clear();
+}
+
+// Hands loaded's tree, frame rate and play range to the open project, whose tree is freed.
+void TakeTree(LoadedProject& loaded) {
+  FreeObject(project.root);
+  project.root = loaded.root;
+  project.camera = loaded.camera;
+  project.selected = loaded.root;
+  project.alignmentParent = nullptr;
+  loaded.root = loaded.camera = nullptr;
+  // Clips compute their start samples and waveform overviews with the project's frame rate.
+  project.fps = loaded.fps;
+  project.playStart = loaded.playStart;
+  project.playEnd = loaded.playEnd;
+}
+
+ProjectFileHook projectFileHook = nullptr;
+
+}  // namespace
+
+void SetProjectFileHook(ProjectFileHook hook) { projectFileHook = hook; }
+
+void InstallProject(LoadedProject& loaded, const char* workPath) {
+  if (loaded.root == nullptr) return;
+  // NewProject empties the work path, and workPath may be it.
+  char newWorkPath[kFileNameSize];
+  CopyName(newWorkPath, kFileNameSize, workPath);
+  NewProject();
+  CopyName(project.workPath, kFileNameSize, newWorkPath);
+  LogMessage("workpath=\"%s\"", project.workPath);
+
+  TakeTree(loaded);
+  project.currentFrame = project.playStart;
+
+  PlaceClips(loaded);
 
   EvaluateTree(project.root, project.currentFrame, 0);
+}
+
+bool RestoreProjectBytes(const std::vector<uint8_t>& bytes) {
+  LoadedProject loaded;
+  ProjectProblem problem;
+  if (!ReadProject(bytes.data(), bytes.size(), loaded, problem)) {
+    LogMessage("RestoreProjectBytes: %s at byte %zu", problem.message, problem.offset);
+    return false;
+  }
+  // The clips go; their sounds stay loaded for the clips that come back.
+  while (ClipCount() > 0) DeleteClip(ClipCount() - 1);
+  TakeTree(loaded);
+  project.selectedKey = -1;
+  PlaceClips(loaded);
+  EvaluateTree(project.root, project.currentFrame, 0);
+  return true;
 }
 
 bool WorkPathOf(const char* path, char* workPath) {
@@ -93,14 +130,21 @@ bool SetWorkPath(const char* path) {
   return true;
 }
 
+std::string BackupPathOf(const char* path) { return std::string(path) + ".bak"; }
+
 bool SaveProject(const char* path) {
   if (path == nullptr) path = "";
   LogMessage("SaveProject(%s)", path);
   char workPath[kFileNameSize];
   if (path[0] == '\0' || !WorkPathOf(path, workPath)) return false;
   const std::vector<uint8_t> bytes = WriteProject();
-  if (!ReplaceFileAtomically(path, bytes.data(), bytes.size())) return false;
+  // A save that cannot keep a backup still saves: the old file is replaced only by a complete
+  // new one either way.
+  if (!ReplaceFileAtomically(path, bytes.data(), bytes.size(), BackupPathOf(path).c_str())) {
+    return false;
+  }
   SetWorkPath(path);
+  if (projectFileHook != nullptr) projectFileHook(ProjectFileEvent::kSaved, path);
   return true;
 }
 
@@ -126,6 +170,7 @@ bool LoadProject(const char* path, ProjectProblem* problem) {
     return false;
   }
   InstallProject(loaded, workPath);
+  if (projectFileHook != nullptr) projectFileHook(ProjectFileEvent::kLoaded, path);
   return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "audio/audio.h"
@@ -51,12 +52,17 @@ struct ProjectProblem {
   size_t offset = 0;
 };
 
+// An object with a key track stores the pose it has at the current frame, so its bytes change
+// when the frame does. Comparing two states of a project for edits writes zeros there instead.
+enum class PoseBytes { kAsEvaluated, kZeroForKeyedObjects };
+
 // The file's bytes for a tree, frame rate, play range and clips; fields without meaning on disk
 // are zeros. Reads nothing global.
 std::vector<uint8_t> WriteProjectData(const SceneObject* root, int32_t fps, int32_t playStart,
-                                      int32_t playEnd, const std::vector<ClipRecord>& clips);
+                                      int32_t playEnd, const std::vector<ClipRecord>& clips,
+                                      PoseBytes poses = PoseBytes::kAsEvaluated);
 // The file's bytes for the open project and the clip table.
-std::vector<uint8_t> WriteProject();
+std::vector<uint8_t> WriteProject(PoseBytes poses = PoseBytes::kAsEvaluated);
 // Parses a whole file into loaded (replacing what it held). True only when every byte was read and
 // every count, string, kind and range is valid; otherwise problem says why and loaded is empty.
 // Changes nothing global.
@@ -68,6 +74,12 @@ bool ReadProject(const uint8_t* data, size_t size, LoadedProject& loaded, Projec
 // when loaded holds no tree.
 void InstallProject(LoadedProject& loaded, const char* workPath);
 
+// Puts the tree, frame rate, play range and clips of a project's bytes (as WriteProject gives
+// them) in place of the open ones, keeping all else: the loaded images and sounds, the work
+// path, the current frame, the view, muting and the editor's state. The selection becomes the
+// root; the caller chooses again. False (nothing changed) when the bytes are not a project.
+bool RestoreProjectBytes(const std::vector<uint8_t>& bytes);
+
 // The work path of a project file: its directory with a trailing '/' ('/' and '\\' both end a
 // directory), or empty for a bare file name or an empty path. False when it would not fit in
 // kFileNameSize bytes.
@@ -77,9 +89,18 @@ bool WorkPathOf(const char* path, char* workPath);
 bool SetWorkPath(const char* path);
 
 // Writes the open project to path through a temporary file in the same directory that replaces
-// path only once it is complete and synced, then sets the work path. False when anything failed;
-// the file that was at path is then untouched.
+// path only once it is complete and synced, then sets the work path. The file that was there is
+// kept as path.bak (the backup before it is replaced). False when anything failed; the file
+// that was at path is then untouched.
 bool SaveProject(const char* path);
+// The name of the backup that a save keeps beside path.
+std::string BackupPathOf(const char* path);
+
+// Told after every successful save or load with the file's path: the editor's unsaved-change
+// tracking. One listener; null for none.
+enum class ProjectFileEvent { kSaved, kLoaded };
+using ProjectFileHook = void (*)(ProjectFileEvent event, const char* path);
+void SetProjectFileHook(ProjectFileHook hook);
 // Replaces the open project by the file's content. False when the file cannot be read or is not
 // a valid project; the open project is then exactly as it was, and problem (when given) says
 // what was wrong (its offset counts only for a file that was read).

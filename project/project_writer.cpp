@@ -63,11 +63,15 @@ int UsedFrames(const ImageTrack& track) {
   return 0;
 }
 
-void WriteObject(ByteWriter& w, const SceneObject& object) {
+void WriteObject(ByteWriter& w, const SceneObject& object, PoseBytes poses) {
   w.String(object.name, kNameSize);
   w.Int(object.kind);
   w.Vector(object.reservedVector);
-  WriteKey(w, object.state, true);
+  if (poses == PoseBytes::kZeroForKeyedObjects && object.keys) {
+    w.Zeros(kKeyRecordBytes);
+  } else {
+    WriteKey(w, object.state, true);
+  }
   w.Byte(object.hidden);
 
   w.Byte(object.keys ? 1 : 0);
@@ -94,7 +98,7 @@ void WriteObject(ByteWriter& w, const SceneObject& object) {
   }
 
   w.Int(object.childCount);
-  for (int i = 0; i < object.childCount; ++i) WriteObject(w, *object.children[i]);
+  for (int i = 0; i < object.childCount; ++i) WriteObject(w, *object.children[i], poses);
 }
 
 // Bytes a tree will take, so the buffer grows once.
@@ -111,12 +115,13 @@ size_t EstimateSize(const SceneObject& object) {
 }  // namespace
 
 std::vector<uint8_t> WriteProjectData(const SceneObject* root, int32_t fps, int32_t playStart,
-                                      int32_t playEnd, const std::vector<ClipRecord>& clips) {
+                                      int32_t playEnd, const std::vector<ClipRecord>& clips,
+                                      PoseBytes poses) {
   std::vector<uint8_t> out;
   out.reserve((root != nullptr ? EstimateSize(*root) : 0) + clips.size() * 96 + 64);
   ByteWriter w(out);
   w.Int(fps);
-  if (root != nullptr) WriteObject(w, *root);
+  if (root != nullptr) WriteObject(w, *root, poses);
   w.Int(playStart);
   w.Int(playEnd);
   w.Int(static_cast<int32_t>(clips.size()));

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <string>
 
 #include "app/dialogs.h"
@@ -38,6 +40,7 @@ class ProjectSave : public ProjectTest {
       if (name != "." && name != "..") names.push_back(name);
     }
     closedir(dir);
+    std::sort(names.begin(), names.end());
     return names;
   }
 
@@ -70,8 +73,52 @@ TEST_F(ProjectSave, AFailedSaveLeavesTheOldFileAndNoTemporaryFile) {
   SetSaveFaultHook(nullptr);
   EXPECT_TRUE(SaveProjectAndReport(path.c_str()));
   EXPECT_EQ(ReadBytes(path), WriteProject());
-  EXPECT_EQ(DirectoryEntries(), std::vector<std::string>{"walk.tvp"});
+  EXPECT_EQ(DirectoryEntries(), (std::vector<std::string>{"walk.tvp", "walk.tvp.bak"}));
+  EXPECT_EQ(ReadBytes(path + ".bak"), old) << "the save that worked kept the file it replaced";
   EXPECT_EQ(dialogs_.messages.size(), 4u);
+}
+
+TEST_F(ProjectSave, EachSaveKeepsThePreviousFileAsABackup) {
+  const std::string path = PathOf("walk.tvp");
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  EXPECT_EQ(DirectoryEntries(), std::vector<std::string>{"walk.tvp"}) << "nothing to keep yet";
+  const std::vector<uint8_t> first = ReadBytes(path);
+
+  CreateObject(nullptr);
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  const std::vector<uint8_t> second = ReadBytes(path);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(ReadBytes(path + ".bak"), first);
+
+  CreateObject(nullptr);
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  EXPECT_EQ(ReadBytes(path + ".bak"), second) << "the backup is the save before the last";
+  // Saving the same bytes again leaves two names of equal content and no stray file.
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  EXPECT_EQ(ReadBytes(path + ".bak"), ReadBytes(path));
+  EXPECT_EQ(DirectoryEntries(), (std::vector<std::string>{"walk.tvp", "walk.tvp.bak"}));
+
+  // The backup is a file of its own: the next save does not change it through the project.
+  const std::vector<uint8_t> kept = ReadBytes(path + ".bak");
+  CreateObject(nullptr);
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  EXPECT_EQ(ReadBytes(path + ".bak"), kept);
+}
+
+TEST_F(ProjectSave, AFailedSaveKeepsTheOlderBackup) {
+  const std::string path = PathOf("walk.tvp");
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  const std::vector<uint8_t> first = ReadBytes(path);
+  CreateObject(nullptr);
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  CreateObject(nullptr);
+  failingStep = SaveStep::kRename;
+  SetSaveFaultHook(FailOneStep);
+  EXPECT_FALSE(SaveProject(path.c_str()));
+  SetSaveFaultHook(nullptr);
+  EXPECT_EQ(ReadBytes(path + ".bak"), first);
+  EXPECT_EQ(DirectoryEntries(), (std::vector<std::string>{"walk.tvp", "walk.tvp.bak"}));
 }
 
 TEST_F(ProjectSave, ASaveWhereNoFileCanBeMadeFails) {

@@ -94,7 +94,7 @@ drag() {
 pid=$!
 window=""
 for _ in $(seq 1 150); do
-  window=$(step xdotool search --name '^Tavoka$' 2>/dev/null | head -n 1)
+  window=$(step xdotool search --name '^Tavoka( - .*)?$' 2>/dev/null | head -n 1)
   [ -n "$window" ] && break
   sleep 0.2
 done

@@ -74,7 +74,7 @@ cd "$elsewhere"
 pid=\$!
 window=""
 for _ in \$(seq 1 100); do
-  window=\$(timeout -k 2 5 xdotool search --name '^Tavoka\$' 2>/dev/null | head -n 1)
+  window=\$(timeout -k 2 5 xdotool search --name '^Tavoka( - .*)?\$' 2>/dev/null | head -n 1)
   [ -n "\$window" ] && break
   sleep 0.1
 done

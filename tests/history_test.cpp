@@ -1,0 +1,335 @@
+// Undo and redo through the keys, the steps a gesture makes, the '*' of unsaved changes in the
+// title, and the question before closing or loading over unsaved changes.
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/dialogs.h"
+#include "app/input.h"
+#include "audio/audio.h"
+#include "editor/commands.h"
+#include "editor/history.h"
+#include "project/project_file.h"
+#include "tests/audio_fixtures.h"
+#include "tests/editor_driver.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class History : public EditorTest {
+ protected:
+  void SetUp() override {
+    EditorTest::SetUp();
+    SetDialogBackend(&dialogs);
+    folder = MakeWorkDirectory();
+    object = CreateObject(nullptr);
+    CopyName(object->name, kNameSize, "arm");
+    project.selected = object;
+    RunPasses(1);
+    Nudge();  // the set-up above is the first step
+  }
+  void TearDown() override {
+    if (ui->editing) FinishTextEdit();
+    SetDialogBackend(nullptr);
+    quitFlag = 0;
+    EditorTest::TearDown();
+  }
+
+  // Moves the pointer a little: a pass with input, after which the history looks for edits.
+  void Nudge() {
+    MoveMouse(Point{1020, mouseState.y == 700 ? 701 : 700});
+  }
+  void Chord(int modifier, int key, int second = -1) {
+    HoldKey(modifier);
+    if (second >= 0) HoldKey(second);
+    PressKey(key);
+    if (second >= 0) ReleaseKey(second);
+    ReleaseKey(modifier);
+    RunPasses(1);
+  }
+  void Undo() { Chord(kKeyLeftCtrl, kKeyZ); }
+  void Redo() { Chord(kKeyLeftCtrl, kKeyY); }
+  void RedoWithShift() { Chord(kKeyLeftCtrl, kKeyZ, kKeyLeftShift); }
+
+  // The edit changes the project; one undo gives back exactly the bytes before it and one redo
+  // those after it, at the same frame.
+  void ExpectOneStep(const char* what, const std::function<void()>& edit) {
+    SCOPED_TRACE(what);
+    const Bytes before = WriteProject();
+    const int steps = UndoStepCount();
+    edit();
+    Nudge();
+    const Bytes after = WriteProject();
+    ASSERT_NE(after, before) << "the edit changed nothing";
+    EXPECT_EQ(UndoStepCount(), steps + 1);
+    Undo();
+    EXPECT_EQ(WriteProject(), before);
+    Redo();
+    EXPECT_EQ(WriteProject(), after);
+  }
+
+  // Undo and redo rebuild the tree: objects are found again by name.
+  static SceneObject* Named(const char* name, SceneObject* from = nullptr) {
+    if (from == nullptr) from = project.root;
+    if (std::strcmp(from->name, name) == 0) return from;
+    for (int i = 0; i < from->childCount; ++i) {
+      if (SceneObject* found = Named(name, from->children[i])) return found;
+    }
+    return nullptr;
+  }
+
+  void WriteWav(const std::string& name) {
+    ASSERT_TRUE(audiotest::WriteFile(folder + "/" + name,
+                                     audiotest::Wav16(std::vector<int16_t>(4410, 1000))));
+  }
+
+  ScriptedDialogs dialogs;
+  std::string folder;
+  SceneObject* object = nullptr;
+};
+
+TEST_F(History, EveryKindOfEditIsUndoneAndRedoneToTheSameBytes) {
+  std::ofstream(folder + "/hand.png") << "png";
+  WriteWav("beep.wav");
+  project.currentFrame = 12;
+  RunPasses(1);
+
+  ExpectOneStep("new object", [] {
+    RunCommand(kCommandNewSibling);
+    FinishTextEdit();
+  });
+  project.selected = Named("arm");
+  ExpectOneStep("rename", [&] {
+    RunCommand(kCommandRenameObject);
+    Type("x");
+    FinishTextEdit();
+  });
+  EXPECT_EQ(project.selected, Named("armx")) << "the selection is found again";
+  ExpectOneStep("hide", [] { RunCommand(kCommandHideShow); });
+  ExpectOneStep("delete", [&] {
+    project.selected = project.root->children[project.root->childCount - 1];
+    RunCommand(kCommandDeleteObject);
+  });
+  ExpectOneStep("attach", [&] {
+    SceneObject* other = CreateObject(nullptr);
+    CopyName(other->name, kNameSize, "body");
+    AttachTo(Named("armx"), other);
+  });
+  project.selected = Named("armx");
+  ExpectOneStep("key reset creates a key", [] { RunCommand(kCommandResetRotation); });
+  ExpectOneStep("key mode", [] {
+    project.selectedKey = 0;
+    RunCommand(kCommandModeStationary);
+  });
+  ExpectOneStep("play range", [&] { Chord(kKeyLeftCtrl, kKeyHome); });
+  ExpectOneStep("frame rate", [] { RunCommand(kCommandFps10 + 3); });
+  ExpectOneStep("image import", [&] {
+    dialogs.fileAnswers = {folder + "/hand.png"};
+    RunCommand(kCommandImportNewImage);
+  });
+  ExpectOneStep("flip", [] {
+    editor.selectedImageRow = 1;
+    RunCommand(kCommandFlipHorizontally);
+  });
+  ExpectOneStep("frame image", [] {
+    SetFrameImage(*project.selected->children[0]->images, 20, 1);
+  });
+  ExpectOneStep("sound import", [&] {
+    dialogs.fileAnswers = {folder + "/beep.wav"};
+    editor.laneMenuFrame = 5;
+    editor.laneMenuRow = 2;
+    RunCommand(kCommandImportSound);
+  });
+  ExpectOneStep("clip volume and pan", [] {
+    GetClip(0)->volume = 0.25f;
+    GetClip(0)->pan = -0.5f;
+  });
+  ExpectOneStep("clip move", [] { MoveClip(0, 40, 3); });
+  ExpectOneStep("clip delete", [] {
+    editor.selectedClip = 0;
+    RunCommand(kCommandDeleteClip);
+  });
+  EXPECT_EQ(project.currentFrame, 12) << "undo keeps the current frame";
+  EXPECT_EQ(project.selected, Named("armx")) << "and the selected object";
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(History, ADragIsOneStepAndUndoWaitsUntilItEnds) {
+  const Bytes before = WriteProject();
+  const int steps = UndoStepCount();
+  const Point p = PivotOf(object);
+  Press(p);
+  DragTo(Point{p.x + 60, p.y + 20}, 8);
+  // Undo in the middle of the drag does nothing.
+  Chord(kKeyLeftCtrl, kKeyZ);
+  DragTo(Point{p.x + 80, p.y + 30}, 4);
+  EXPECT_EQ(UndoStepCount(), steps);
+  Release();
+  Nudge();
+  EXPECT_EQ(UndoStepCount(), steps + 1);
+  const Bytes dragged = WriteProject();
+  EXPECT_NE(dragged, before);
+  Undo();
+  EXPECT_EQ(WriteProject(), before);
+  RedoWithShift();
+  EXPECT_EQ(WriteProject(), dragged);
+}
+
+TEST_F(History, UndoWhileANameIsTypedDoesNothing) {
+  RunCommand(kCommandRenameObject);
+  RunPasses(1);
+  ASSERT_TRUE(ui->editing);
+  const int steps = UndoStepCount();
+  Chord(kKeyLeftCtrl, kKeyZ);
+  EXPECT_TRUE(ui->editing);
+  EXPECT_EQ(project.selected, object);
+  EXPECT_EQ(ui->editText, object->name) << "the name being typed still belongs to the object";
+  Type("y");
+  FinishTextEdit();
+  Nudge();
+  EXPECT_EQ(UndoStepCount(), steps + 1);
+  EXPECT_STREQ(object->name, "army");
+  Undo();
+  EXPECT_STREQ(project.selected->name, "arm");
+  EXPECT_EQ(project.selected, Named("arm"));
+}
+
+TEST_F(History, ANewEditEndsRedoAndFarStepsStayReachable) {
+  RunCommand(kCommandHideShow);
+  Nudge();
+  Undo();
+  EXPECT_EQ(RedoStepCount(), 1);
+  RunCommand(kCommandFps10);
+  Nudge();
+  EXPECT_EQ(RedoStepCount(), 0);
+  Redo();  // nothing to redo: nothing changes
+  EXPECT_EQ(project.fps, 10);
+
+  const Bytes start = WriteProject();
+  for (int i = 0; i < 120; ++i) {
+    RunCommand(kCommandFps10 + (i % 2 == 0 ? 7 : 0));
+    Nudge();
+  }
+  for (int i = 0; i < 120; ++i) ASSERT_TRUE(UndoEdit()) << i;
+  EXPECT_EQ(WriteProject(), start);
+  for (int i = 0; i < kMaxUndoSteps + 20; ++i) {
+    RunCommand(kCommandFps10 + (i % 2 == 0 ? 7 : 0));
+    Nudge();
+  }
+  EXPECT_EQ(UndoStepCount(), kMaxUndoSteps);
+}
+
+TEST_F(History, TheTitleShowsTheFileAndAStarWhileChangesAreUnsaved) {
+  StartEditor();
+  RunPasses(1);
+  EXPECT_STREQ(WindowTitle(), "Tavoka");
+  EXPECT_FALSE(HasUnsavedChanges());
+  project.currentFrame = 30;  // moving in time is no change
+  Nudge();
+  EXPECT_FALSE(HasUnsavedChanges());
+
+  RunCommand(kCommandNewObject);
+  FinishTextEdit();
+  Nudge();
+  EXPECT_STREQ(WindowTitle(), "Tavoka - Untitled*");
+
+  const std::string path = folder + "/walk.tvp";
+  dialogs.fileAnswers = {path};
+  Chord(kKeyLeftCtrl, kKeyS);
+  EXPECT_STREQ(WindowTitle(), "Tavoka - walk.tvp");
+  EXPECT_STREQ(ProjectPath(), path.c_str());
+
+  RunCommand(kCommandHideShow);
+  Nudge();
+  EXPECT_STREQ(WindowTitle(), "Tavoka - walk.tvp*");
+  Undo();
+  EXPECT_STREQ(WindowTitle(), "Tavoka - walk.tvp") << "back at the saved state";
+  Undo();
+  EXPECT_STREQ(WindowTitle(), "Tavoka - walk.tvp*") << "before the save";
+
+  ASSERT_TRUE(LoadProject(path.c_str()));
+  RunPasses(1);
+  EXPECT_STREQ(WindowTitle(), "Tavoka - walk.tvp");
+  EXPECT_EQ(UndoStepCount(), 0) << "a loaded project starts its own history";
+}
+
+TEST_F(History, ClosingWithUnsavedChangesAsksAndEachAnswerDoesWhatItSays) {
+  const std::string path = folder + "/walk.tvp";
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  RunCommand(kCommandHideShow);
+  Nudge();
+  ASSERT_TRUE(HasUnsavedChanges());
+
+  // Cancel: the editor stays open with its changes.
+  dialogs.saveChangesAnswers = {SaveChangesAnswer::kCancel};
+  quitFlag = 1;
+  EXPECT_TRUE(RunMainLoopPass());
+  EXPECT_EQ(quitFlag, 0);
+  ASSERT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_EQ(dialogs.questions[0], "Save changes to walk.tvp?");
+  EXPECT_TRUE(HasUnsavedChanges());
+
+  // Save, failing: the editor stays open.
+  SetSaveFaultHook([](SaveStep) { return false; });
+  dialogs.saveChangesAnswers = {SaveChangesAnswer::kSave};
+  quitFlag = 1;
+  EXPECT_TRUE(RunMainLoopPass());
+  SetSaveFaultHook(nullptr);
+  EXPECT_EQ(dialogs.messages.back().text, "Couldn't save project");
+  EXPECT_TRUE(HasUnsavedChanges());
+
+  // Save: written to the project's own file, then the loop ends.
+  dialogs.saveChangesAnswers = {SaveChangesAnswer::kSave};
+  quitFlag = 1;
+  EXPECT_FALSE(RunMainLoopPass());
+  EXPECT_FALSE(HasUnsavedChanges());
+  std::ifstream saved(path, std::ios::binary);
+  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(saved), {}), WriteProject());
+  quitFlag = 0;
+
+  // Discard: the loop ends and the file stays as it was.
+  RunCommand(kCommandFps10);
+  Nudge();
+  dialogs.saveChangesAnswers = {SaveChangesAnswer::kDiscard};
+  quitFlag = 1;
+  EXPECT_FALSE(RunMainLoopPass());
+  std::ifstream kept(path, std::ios::binary);
+  EXPECT_NE(Bytes(std::istreambuf_iterator<char>(kept), {}), WriteProject());
+  quitFlag = 0;
+
+  // Nothing unsaved: no question.
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  const size_t asked = dialogs.questions.size();
+  quitFlag = 1;
+  EXPECT_FALSE(RunMainLoopPass());
+  EXPECT_EQ(dialogs.questions.size(), asked);
+}
+
+TEST_F(History, LoadingOverUnsavedChangesAsksFirst) {
+  const std::string path = folder + "/other.tvp";
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  RunCommand(kCommandHideShow);
+  Nudge();
+  const Bytes edited = WriteProject();
+
+  dialogs.saveChangesAnswers = {SaveChangesAnswer::kCancel};
+  Chord(kKeyLeftCtrl, kKeyL);
+  EXPECT_TRUE(dialogs.requests.empty()) << "cancel: no file dialog";
+  EXPECT_EQ(WriteProject(), edited);
+
+  dialogs.saveChangesAnswers = {SaveChangesAnswer::kDiscard};
+  dialogs.fileAnswers = {path};
+  Chord(kKeyLeftCtrl, kKeyL);
+  ASSERT_EQ(dialogs.requests.size(), 1u);
+  EXPECT_FALSE(Named("arm")->hidden) << "the file's project is open";
+  EXPECT_FALSE(HasUnsavedChanges());
+}
+
+}  // namespace
