@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "app/platform.h"
+#include "export/export.h"
 
 bool ReadPngRgb(const char* path, RgbImage* image) {
   FILE* file = std::fopen(path, "rb");
@@ -39,26 +40,7 @@ bool ReadPngRgb(const char* path, RgbImage* image) {
 }
 
 bool WritePngRgb(const char* path, const RgbImage& image) {
-  FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < image.height; ++y) {
-    png_write_row(png, const_cast<png_bytep>(image.rgb.data() + static_cast<size_t>(y) * image.width * 3));
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  std::fclose(file);
-  return true;
+  return WritePng(path, image.rgb.data(), image.width, image.height);
 }
 
 RgbImage ReadBackRgb(int x, int y, int w, int h) {
