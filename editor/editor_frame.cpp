@@ -7,6 +7,7 @@
 #include "app/platform.h"
 #include "editor/commands.h"
 #include "editor/object_panel.h"
+#include "editor/timeline_window.h"
 #include "editor/view_window.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -83,6 +84,9 @@ bool EditorFrame() {
 
   RunViewWindow();
   RunObjectPanel();
+  // TODO: the image list's step (RunImagePanel) comes here, between the object list and the
+  // timeline, so that the timeline lies on top of it.
+  DrawTimelineWindow();
 
   const int code = RunMenus();
   const bool present = RunCommand(code);
