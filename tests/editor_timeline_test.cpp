@@ -384,8 +384,15 @@ TEST_F(Timeline, AStaleClipSelectionIsNeverUsed) {
   PressKey(kKeyDelete);
   EXPECT_EQ(ClipCount(), 1);
 
+  // Delete belongs to the text while the clip's label is being renamed.
   Click(Lane(45, 1));
   ASSERT_EQ(editor.selectedClip, 0);
+  StartTextEdit(GetClip(0)->label, kNameSize);
+  PressKey(kKeyDelete);
+  EXPECT_EQ(ClipCount(), 1);
+  ASSERT_TRUE(ui->editing);
+  FinishTextEdit();
+
   NewProject();
   EXPECT_EQ(editor.selectedClip, -1) << "a new project selects no clip";
 }

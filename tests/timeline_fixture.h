@@ -76,9 +76,10 @@ class TimelineTest : public EditorTest {
     std::vector<int16_t> samples(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
       const double t = static_cast<double>(i) / 44100;
-      const double envelope = 0.25 + 0.75 * std::fabs(std::sin(3.14159 * 2.5 * t / seconds));
+      const double swell = std::sin(3.14159 * 2.5 * t / seconds);
+      const double envelope = (0.02 + 0.5 * swell * swell) * (0.75 + 0.25 * std::sin(40 * t));
       samples[static_cast<size_t>(i)] =
-          static_cast<int16_t>(30000 * envelope * std::sin(2 * 3.14159 * pitch * t));
+          static_cast<int16_t>(32767 * envelope * std::sin(2 * 3.14159 * pitch * t));
     }
     const std::string path = workDirectory_ + "/" + name;
     if (!audiotest::WriteFile(path, audiotest::Wav16(samples))) return -1;
