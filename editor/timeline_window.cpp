@@ -48,7 +48,8 @@ bool PointerInContent() {
 
 int ClipTop(const Clip& clip) { return kLaneSpacing * clip.row + kLaneTop; }
 
-// Steps 4 to 8 of a frame: presses on the bands, the scrub and the range selection.
+// Presses on the title bar, the ruler, the frame cells and the lanes; the scrub and the range
+// selection that follow the pointer.
 void RunBands(const Pointer& p) {
   if (ui->rightPressed && InBand(p, 0, kTitleBarHeight - 1)) OpenMenu(kFpsMenu);
 
@@ -361,6 +362,8 @@ void DrawTimelineWindow() {
   DrawLaneBackground();
   RunClips(p, scrollPixels);
 
+  // Every lane opens the lane menu down to the bottom of the last one, unless a clip or an earlier
+  // band already asked for a menu.
   if (!ui->menuOpen && ui->rightPressed && InBand(p, 55, 178)) {
     OpenMenu(kLaneMenu);
     editor.laneMenuFrame = p.frame;
