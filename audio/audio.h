@@ -23,6 +23,9 @@ constexpr int kScrubFadeSamples = 137;    // fade-in and fade-out of a snippet
 constexpr float kScrubFadeStep = 0.00729927f;
 constexpr float kOutputLimit = 0.999f;    // mixed values are clamped to +-this
 constexpr int kFramesPerBuffer = 512;     // the stream's buffer, 11.6 ms at 44100 Hz
+// A clip whose sound file is missing has no length of its own; it takes this many frames of its
+// lane (drawn so wide on the timeline, and no other clip may be moved onto them).
+constexpr int kMissingSoundFrames = 8;
 
 // One sound file loaded at 44100 Hz. Complete before any clip refers to it; never changed
 // afterwards and freed only by FreeAudio, so the mixer reads it without further care.
@@ -83,7 +86,8 @@ enum class MissingSound {
 int InsertAudioClip(const char* name, int startFrame, int row,
                     MissingSound missing = MissingSound::kRefuse);
 // Moves clip index to startFrame (negative becomes 0) and lane row, keeping the table sorted;
-// returns its new index. A move onto another clip of that lane is refused (index unchanged).
+// returns its new index. A move onto another clip of that lane is refused (index unchanged); a
+// clip without sound covers kMissingSoundFrames frames for this test.
 int MoveClip(int index, int startFrame, int row);
 // Removes clip index; later clips move down one place. Its wave stays loaded. False when index
 // names no clip.

@@ -57,7 +57,12 @@ const char* BareFileName(const char* name) {
   return bare;
 }
 
-int64_t WaveLength(const Clip& clip) { return clip.wave != nullptr ? clip.wave->length : 0; }
+// The samples a clip covers in its lane. A clip without sound still takes its drawn place, so
+// the timeline never shows two clips on top of each other.
+int64_t WaveLength(const Clip& clip) {
+  if (clip.wave == nullptr) return FrameToSample(kMissingSoundFrames, AudioFps());
+  return clip.wave->length;
+}
 
 void SwapClips(int a, int b) { std::swap(clips[static_cast<size_t>(a)], clips[static_cast<size_t>(b)]); }
 

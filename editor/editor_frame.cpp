@@ -8,6 +8,7 @@
 #include "editor/commands.h"
 #include "editor/image_panel.h"
 #include "editor/object_panel.h"
+#include "editor/timeline_window.h"
 #include "editor/view_window.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -85,6 +86,7 @@ bool EditorFrame() {
   RunViewWindow();
   RunObjectPanel();
   RunImagePanel();
+  DrawTimelineWindow();
 
   const int code = RunMenus();
   const bool present = RunCommand(code);

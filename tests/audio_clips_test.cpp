@@ -104,10 +104,18 @@ TEST_F(AudioClips, AnUnloadableSoundIsRefusedOrKeptWithoutAWave) {
   EXPECT_EQ(MoveClip(kept, 110, 1), 1);
   EXPECT_EQ(GetClip(1)->startFrame, 110);
   EXPECT_EQ(GetClip(1)->volume, 0.5f);
-  EXPECT_EQ(MoveClip(1, 100, 0), 1) << "a clip without sound covers no samples";
-  EXPECT_EQ(GetClip(1)->row, 0);
+  // Without sound it still takes its drawn place: it cannot lie on another clip, but it may
+  // end where the next one starts.
+  EXPECT_EQ(MoveClip(1, 100, 0), 1);
+  EXPECT_EQ(GetClip(1)->row, 1) << "moved onto the clip of lane 0";
+  EXPECT_EQ(MoveClip(1, 100 - kMissingSoundFrames + 1, 0), 1);
+  EXPECT_EQ(GetClip(1)->row, 1);
+  EXPECT_EQ(MoveClip(1, 100 - kMissingSoundFrames, 0), 0);
+  EXPECT_EQ(GetClip(0)->wave, nullptr);
+  EXPECT_EQ(GetClip(0)->row, 0);
   EXPECT_TRUE(DeleteClip(0));
   EXPECT_EQ(ClipCount(), 1);
+  EXPECT_NE(GetClip(0)->wave, nullptr);
 }
 
 TEST_F(AudioClips, StartFrameAndLaneStayInRange) {

@@ -57,18 +57,19 @@ TEST_F(EditorFrameTest, WindowsAreDrawnAtTheirStoredPositions) {
   };
   const Rgb atList = ReadPixel(800 + 100, 10 + 12 + 300);
   EXPECT_TRUE(same(atList, list));
-  EXPECT_TRUE(same(ReadPixel(600, 700), background));
+  EXPECT_TRUE(same(ReadPixel(770, 700), background));
 
-  editor.objectWindow = {550, 380};
+  // (770, 700) lies in the gap between the view and timeline and the windows on the right.
+  editor.objectWindow = {760, 380};
   RunPasses(1);
   EXPECT_TRUE(same(ReadPixel(800 + 100, 10 + 12 + 300), background));
-  EXPECT_TRUE(same(ReadPixel(600, 700), list));
+  EXPECT_TRUE(same(ReadPixel(770, 700), list));
 
   // Positions last for the run, not for the project.
   NewProject();
   RunPasses(1);
-  EXPECT_EQ(editor.objectWindow.x, 550);
-  EXPECT_TRUE(same(ReadPixel(600, 700), list));
+  EXPECT_EQ(editor.objectWindow.x, 760);
+  EXPECT_TRUE(same(ReadPixel(770, 700), list));
 }
 
 TEST_F(EditorFrameTest, TheObjectWindowFlagFollowsTheFocus) {
