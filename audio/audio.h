@@ -27,8 +27,9 @@ constexpr int kFramesPerBuffer = 512;     // the stream's buffer, 11.6 ms at 441
 // lane (drawn so wide on the timeline, and no other clip may be moved onto them).
 constexpr int kMissingSoundFrames = 8;
 
-// One sound file loaded at 44100 Hz. Complete before any clip refers to it; never changed
-// afterwards and freed only by FreeAudio, so the mixer reads it without further care.
+// One sound file loaded at 44100 Hz. Complete before any clip refers to it; its samples never
+// change afterwards and it is freed only by FreeAudio, so the mixer reads it without further
+// care. The overview (main thread only, never mixed) follows the frame rate.
 struct Wave {
   char name[kFileNameSize] = "";  // the clip file name it was loaded for; GetWave's key
   int32_t length = 0;             // sample frames at 44100 Hz
@@ -89,6 +90,10 @@ int InsertAudioClip(const char* name, int startFrame, int row,
 // returns its new index. A move onto another clip of that lane is refused (index unchanged); a
 // clip without sound covers kMissingSoundFrames frames for this test.
 int MoveClip(int index, int startFrame, int row);
+// After the project's frame rate changed: every clip starts at its frame under the new rate and
+// every waveform overview is drawn for it, as a saved and loaded project would have them. The
+// clips keep their order (start frames do not change).
+void RetimeClips();
 // Removes clip index; later clips move down one place. Its wave stays loaded. False when index
 // names no clip.
 bool DeleteClip(int index);

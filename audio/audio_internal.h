@@ -49,6 +49,8 @@ int RetiredOrderCount();
 // Main thread, no mixer running: frees every clip, order and wave.
 void FreeClipTable();
 void FreeWaveTable();
+// Draws every wave's overview again for the project's frame rate.
+void RebuildOverviews();
 bool AudioHoldsData();
 // Main thread, no mixer running: empties the mixer's active list.
 void ResetMixer();

@@ -88,6 +88,12 @@ void ReclaimRetiredOrders() {
 
 int ClipCount() { return static_cast<int>(clips.size()); }
 
+void RetimeClips() {
+  const int fps = AudioFps();
+  for (const auto& clip : clips) clip->startSample.store(FrameToSample(clip->startFrame, fps));
+  RebuildOverviews();
+}
+
 Clip* GetClip(int index) {
   if (index < 0 || index >= ClipCount()) return nullptr;
   return clips[static_cast<size_t>(index)].get();

@@ -122,6 +122,14 @@ bool LoadSample(Clip& clip) {
   return true;
 }
 
+void RebuildOverviews() {
+  for (const auto& wave : waves) {
+    wave->overviewData = BuildOverview(wave->left, wave->right, wave->length, AudioFps());
+    wave->overviewLength = static_cast<int32_t>(wave->overviewData.size());
+    wave->overview = wave->overviewData.data();
+  }
+}
+
 void FreeWaveTable() {
   LogMessage("freeing %i waves", WaveCount());
   waves.clear();

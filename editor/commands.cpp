@@ -356,6 +356,7 @@ bool RunCommand(int code) {
 
   if (code / 10 == kFpsMenu && code % 10 >= 0 && code % 10 < 8) {
     project.fps = kFpsChoices[code % 10];
+    RetimeClips();  // the clips stay on their frames, as the saved project will load
   }
   return true;
 }

@@ -99,6 +99,7 @@ bool RestoreProjectBytes(const std::vector<uint8_t>& bytes) {
   TakeTree(loaded);
   project.selectedKey = -1;
   PlaceClips(loaded);
+  RetimeClips();  // the sounds kept loaded may have been drawn for another frame rate
   EvaluateTree(project.root, project.currentFrame, 0);
   return true;
 }

@@ -9,6 +9,7 @@
 #include "app/dialogs.h"
 #include "audio/audio.h"
 #include "editor/commands.h"
+#include "project/project_file.h"
 #include "tests/audio_fixtures.h"
 #include "tests/editor_driver.h"
 
@@ -368,6 +369,27 @@ TEST_F(Commands, AnFpsEntryChangesTheFrameRateAndNothingElse) {
   }
   RunCommand(138);  // no such entry
   EXPECT_EQ(project.fps, 60);
+}
+
+TEST_F(Commands, AClipKeepsItsFrameWhenTheFrameRateChangesAsTheSavedProjectLoads) {
+  MakeWorkDirectory();
+  WriteWav("beep.wav");
+  ASSERT_EQ(InsertAudioClip("beep.wav", 30, 1), 0);
+  ASSERT_EQ(GetClip(0)->startSample.load(), 44100);
+  const int columnsAt30 = GetClip(0)->wave->overviewLength;
+  RunCommand(kCommandFps10 + 7);  // 60 fps
+  EXPECT_EQ(GetClip(0)->startFrame, 30);
+  EXPECT_EQ(GetClip(0)->startSample.load(), 22050) << "heard where it is drawn";
+  EXPECT_EQ(GetClip(0)->wave->overviewLength, 2 * columnsAt30) << "drawn twice as wide";
+
+  // What the session plays is what the saved project plays after loading.
+  const std::string path = workDirectory_ + "/retimed.tvp";
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  const int32_t sessionStart = GetClip(0)->startSample.load();
+  ASSERT_TRUE(LoadProject(path.c_str()));
+  ASSERT_EQ(ClipCount(), 1);
+  EXPECT_EQ(GetClip(0)->startSample.load(), sessionStart);
+  EXPECT_EQ(GetClip(0)->wave->overviewLength, 2 * columnsAt30);
 }
 
 TEST_F(Commands, ClipCommandsActOnTheSelectedClipWhileItExists) {
