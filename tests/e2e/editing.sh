@@ -168,6 +168,10 @@ press Tab || fail "pressing Tab"
 wait_change "$before_title" $title || fail "Tab did not change the view's title"
 wait_change "$before" $view || fail "Tab did not change the view"
 
+# The window's title names the project and marks the unsaved changes.
+name=$(step xdotool getwindowname "$window")
+[ "$name" = "Tavoka - puppet.tvp*" ] || fail "the title with unsaved changes is \"$name\""
+
 # Ctrl+S: the save dialog is answered by the test hook with saved.tvp.
 press ctrl+s || fail "pressing Ctrl+S"
 for _ in $(seq 1 150); do
@@ -175,6 +179,12 @@ for _ in $(seq 1 150); do
   sleep 0.2
 done
 [ -s "$work/saved.tvp" ] || fail "Ctrl+S saved nothing"
+for _ in $(seq 1 50); do
+  name=$(step xdotool getwindowname "$window")
+  [ "$name" = "Tavoka - saved.tvp" ] && break
+  sleep 0.2
+done
+[ "$name" = "Tavoka - saved.tvp" ] || fail "the title after saving is \"$name\""
 
 step "$XCLOSE" "$window" || fail "close request failed"
 for _ in $(seq 1 150); do
