@@ -16,6 +16,19 @@
 #include "scene/scene.h"
 #include "ui/ui.h"
 
+namespace {
+
+// Frees the open project's tree and forgets every pointer into it.
+void FreeProjectTree() {
+  if (project.root != nullptr) {
+    FreeObject(project.root);
+    project.root = project.camera = project.selected = nullptr;
+    project.alignmentParent = nullptr;
+  }
+}
+
+}  // namespace
+
 bool InitApplication() {
   stopwatch.Start();
   CreateInputDevices();
@@ -72,11 +85,7 @@ void wekFree() {
   LogMessage("wekFree()");
   FreeAudio(true);
   FreeImageBank();
-  if (project.root != nullptr) {
-    FreeObject(project.root);
-    project.root = project.camera = project.selected = nullptr;
-    project.alignmentParent = nullptr;
-  }
+  FreeProjectTree();
   FreeInputDevices();
   FreeUiContext();
 }
@@ -96,9 +105,5 @@ void FreeBatchApplication() {
   LogMessage("wekFree()");
   FreeAudio(true);
   FreeImageBank();
-  if (project.root != nullptr) {
-    FreeObject(project.root);
-    project.root = project.camera = project.selected = nullptr;
-    project.alignmentParent = nullptr;
-  }
+  FreeProjectTree();
 }
