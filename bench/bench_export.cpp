@@ -22,8 +22,6 @@
 #include "export/export.h"
 #include "export/export_internal.h"
 #include "project/project_file.h"
-#include "scene/animation.h"
-#include "scene/draw.h"
 #include "scene/scene.h"
 
 namespace {
@@ -49,13 +47,7 @@ bool KeepPictures() {
   pictures.assign(kPuppetFrames, std::vector<uint8_t>(kPictureBytes));
   for (int frame = 0; frame < kPuppetFrames; ++frame) {
     project.currentFrame = frame;
-    glClear(GL_COLOR_BUFFER_BIT);
-    EvaluateTree(project.root, frame, -0.125f);
-    glLoadIdentity();
-    imageDrawList.count = 0;
-    DrawObject(project.root, false, false, 0);
-    SortQueue();
-    DrawQueue();
+    DrawSubFrame(-0.125f);
     target.Read(pictures[frame].data());
   }
   exporting = false;
@@ -146,13 +138,7 @@ void BM_RenderPicture(benchmark::State& state) {
   int frame = 0;
   for (auto _ : state) {
     project.currentFrame = frame;
-    glClear(GL_COLOR_BUFFER_BIT);
-    EvaluateTree(project.root, frame, -0.125f);
-    glLoadIdentity();
-    imageDrawList.count = 0;
-    DrawObject(project.root, false, false, 0);
-    SortQueue();
-    DrawQueue();
+    DrawSubFrame(-0.125f);
     glFinish();
     frame = (frame + 1) % kPuppetFrames;
   }

@@ -55,16 +55,7 @@ void ApplyInverseTransform(const SceneObject* node) {
 
 // One sub-frame of the current frame through the camera into rgb, bottom row first.
 void RenderSubFrame(ExportTarget& target, float fraction, uint8_t* rgb) {
-  glClear(GL_COLOR_BUFFER_BIT);
-  EvaluateTree(project.root, project.currentFrame, fraction);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  ApplyInverseTransform(project.camera);
-  ApplyInverseTransform(project.root);
-  imageDrawList.count = 0;
-  DrawObject(project.root, false, false, 0);
-  SortQueue();
-  DrawQueue();
+  DrawSubFrame(fraction);
   target.Read(rgb);
 }
 
@@ -179,6 +170,19 @@ bool WritePictures(ExportTarget& target, const char* base, int startFrame, int t
 }
 
 }  // namespace
+
+void DrawSubFrame(float fraction) {
+  glClear(GL_COLOR_BUFFER_BIT);
+  EvaluateTree(project.root, project.currentFrame, fraction);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  ApplyInverseTransform(project.camera);
+  ApplyInverseTransform(project.root);
+  imageDrawList.count = 0;
+  DrawObject(project.root, false, false, 0);
+  SortQueue();
+  DrawQueue();
+}
 
 void CutExtension(char* path) {
   if (path == nullptr) return;

@@ -66,6 +66,10 @@ class PictureWriter {
 // the user put there is never deleted.
 void RemoveUnfinishedFile(const char* path);
 
+// Draws the current frame at fraction (of a frame, from the frame's start) through the camera
+// into the bound target, as one sub-frame of an exported picture.
+void DrawSubFrame(float fraction);
+
 // Encoder threads for a machine: one per core, at least one, at most eight.
 int DefaultEncoderThreads();
 
