@@ -8,18 +8,9 @@
 #include "audio/audio.h"
 #include "tests/audio_fixtures.h"
 #include "tests/export_fixture.h"
+#include "tests/project_fixtures.h"
 
 namespace {
-
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::vector<uint8_t> bytes;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return bytes;
-  int c;
-  while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<uint8_t>(c));
-  std::fclose(file);
-  return bytes;
-}
 
 uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
@@ -41,7 +32,9 @@ class ExportSound : public ExportTest {
                                      audiotest::Wav16(std::vector<int16_t>(length, value))));
     ASSERT_GE(InsertAudioClip(name, frame, 0), 0);
   }
-  std::vector<uint8_t> Wav(const std::string& base) { return ReadAll(PathOf(base + "_audio.wav")); }
+  std::vector<uint8_t> Wav(const std::string& base) {
+    return projecttest::ReadBytes(PathOf(base + "_audio.wav"));
+  }
 };
 
 TEST_F(ExportSound, OneFrameIsItsShareOfASecondCutToWholeBlocksOf256) {

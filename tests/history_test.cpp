@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "project/project_file.h"
 #include "tests/audio_fixtures.h"
 #include "tests/editor_driver.h"
+#include "tests/project_fixtures.h"
 
 namespace {
 
@@ -290,8 +290,7 @@ TEST_F(History, ClosingWithUnsavedChangesAsksAndEachAnswerDoesWhatItSays) {
   quitFlag = 1;
   EXPECT_FALSE(RunMainLoopPass());
   EXPECT_FALSE(HasUnsavedChanges());
-  std::ifstream saved(path, std::ios::binary);
-  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(saved), {}), WriteProject());
+  EXPECT_EQ(projecttest::ReadBytes(path), WriteProject());
   quitFlag = 0;
 
   // Discard: the loop ends and the file stays as it was.
@@ -300,8 +299,7 @@ TEST_F(History, ClosingWithUnsavedChangesAsksAndEachAnswerDoesWhatItSays) {
   dialogs.saveChangesAnswers = {SaveChangesAnswer::kDiscard};
   quitFlag = 1;
   EXPECT_FALSE(RunMainLoopPass());
-  std::ifstream kept(path, std::ios::binary);
-  EXPECT_NE(Bytes(std::istreambuf_iterator<char>(kept), {}), WriteProject());
+  EXPECT_NE(projecttest::ReadBytes(path), WriteProject());
   quitFlag = 0;
 
   // Nothing unsaved: no question.
