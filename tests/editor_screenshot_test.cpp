@@ -2,9 +2,9 @@
 // with images, one of them selected on a key with a hand-set velocity (handles, motion path,
 // velocity arrow and handle, name plate, level scale), a hidden object in the list.
 // TAVOKA_UPDATE_GOLDEN=1 writes the golden picture instead of comparing.
+
 #include <png.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "tests/editor_driver.h"
@@ -93,18 +93,7 @@ TEST_F(EditorScreenshot, TheEditorWithASmallSceneMatchesTheGoldenPicture) {
   RunPasses(2);
 
   const RgbImage actual = ReadBackRgb(0, 0, logicalWidth, logicalHeight);
-  if (std::getenv("TAVOKA_UPDATE_GOLDEN") != nullptr) {
-    ASSERT_TRUE(WritePngRgb(kGolden.c_str(), actual));
-    GTEST_SKIP() << "wrote " << kGolden;
-  }
-  RgbImage golden;
-  ASSERT_TRUE(ReadPngRgb(kGolden.c_str(), &golden)) << kGolden;
-  // Renderers differ a little in how they round lines, points and filtered texels.
-  const ImageDifference difference = CompareImages(golden, actual, 24);
-  if (difference.differingPixels > 0) SaveScreenshot("editor_screenshot_actual.png");
-  EXPECT_LE(difference.differingPixels, logicalWidth * logicalHeight / 500)
-      << difference.firstDifference << " (largest difference " << difference.largestDelta
-      << "; the picture drawn is editor_screenshot_actual.png)";
+  ExpectMatchesGolden(kGolden, actual, "editor_screenshot_actual.png");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/png_compare.h"
 
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdio>
@@ -87,4 +88,18 @@ ImageDifference CompareImages(const RgbImage& expected, const RgbImage& actual, 
     }
   }
   return result;
+}
+
+void ExpectMatchesGolden(const std::string& golden, const RgbImage& actual, const char* actualPath) {
+  if (std::getenv("TAVOKA_UPDATE_GOLDEN") != nullptr) {
+    ASSERT_TRUE(WritePngRgb(golden.c_str(), actual));
+    GTEST_SKIP() << "wrote " << golden;
+  }
+  RgbImage expected;
+  ASSERT_TRUE(ReadPngRgb(golden.c_str(), &expected)) << golden;
+  const ImageDifference difference = CompareImages(expected, actual, 24);
+  if (difference.differingPixels > 0) WritePngRgb(actualPath, actual);
+  EXPECT_LE(difference.differingPixels, actual.width * actual.height / 500)
+      << difference.firstDifference << " (largest difference " << difference.largestDelta
+      << "; the picture drawn is " << actualPath << ")";
 }

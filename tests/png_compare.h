@@ -23,3 +23,9 @@ struct ImageDifference {
 };
 // Sizes must match; a size mismatch counts every pixel as differing.
 ImageDifference CompareImages(const RgbImage& expected, const RgbImage& actual, int tolerance);
+
+// The golden-picture check of a screenshot test: actual may differ from the golden file by more
+// than 24 levels in at most one pixel in 500 (renderers round lines, points and filtered texels
+// a little differently); otherwise the test fails and actual is written to actualPath.
+// TAVOKA_UPDATE_GOLDEN=1 writes actual as the golden picture and skips the test instead.
+void ExpectMatchesGolden(const std::string& golden, const RgbImage& actual, const char* actualPath);

@@ -2,7 +2,6 @@
 // manual and unselected), the play range, a selected frame range, frames with images and image
 // changes, clips in three lanes (one whose sound is missing) and a selected clip in a volume drag.
 // TAVOKA_UPDATE_GOLDEN=1 writes the golden picture instead of comparing.
-#include <cstdlib>
 #include <string>
 
 #include "tests/png_compare.h"
@@ -50,17 +49,7 @@ TEST_F(TimelineScreenshot, KeysRangeAndClipsInAVolumeDragMatchTheGoldenPicture) 
   const RgbImage actual =
       ReadBackRgb(editor.timelineWindow.x, editor.timelineWindow.y, width, height);
   Release();
-  if (std::getenv("TAVOKA_UPDATE_GOLDEN") != nullptr) {
-    ASSERT_TRUE(WritePngRgb(kGolden.c_str(), actual));
-    GTEST_SKIP() << "wrote " << kGolden;
-  }
-  RgbImage golden;
-  ASSERT_TRUE(ReadPngRgb(kGolden.c_str(), &golden)) << kGolden;
-  const ImageDifference difference = CompareImages(golden, actual, 24);
-  if (difference.differingPixels > 0) WritePngRgb("timeline_screenshot_actual.png", actual);
-  EXPECT_LE(difference.differingPixels, width * height / 500)
-      << difference.firstDifference << " (largest difference " << difference.largestDelta
-      << "; the picture drawn is timeline_screenshot_actual.png)";
+  ExpectMatchesGolden(kGolden, actual, "timeline_screenshot_actual.png");
 }
 
 }  // namespace
