@@ -25,6 +25,7 @@ struct History {
   // poses zeroed for comparing (those poses follow the current frame, not an edit).
   Bytes current, currentCompared;
   Bytes savedCompared;  // the project as last saved or loaded, or as a new project began
+  bool unsaved = false;  // currentCompared differs from savedCompared
   bool needsBaseline = true;  // a new project: the next pass takes it as the first step
   bool inputSeen = true;      // something happened since the last comparison
   uint64_t lastInput = 0;
@@ -62,11 +63,15 @@ uint64_t InputFingerprint(bool* keyHeld) {
   return hash;
 }
 
+// After current or saved changed.
+void CompareWithSaved() { history.unsaved = history.currentCompared != history.savedCompared; }
+
 void TakeBaseline() {
   history.current = WriteProject();
   history.currentCompared = WriteProject(PoseBytes::kZeroForKeyedObjects);
   history.savedCompared = history.currentCompared;
   history.needsBaseline = false;
+  history.unsaved = false;
 }
 
 void ForgetSteps() {
@@ -98,6 +103,7 @@ void TakeStepIfChanged() {
   history.redo.clear();
   history.current = WriteProject();
   history.currentCompared = std::move(compared);
+  CompareWithSaved();
 }
 
 // An object's place in the tree, counted depth first from the root (0); -1 when not found.
@@ -170,6 +176,7 @@ bool StepTo(std::deque<Bytes>& from, std::deque<Bytes>& to) {
   }
   history.current = std::move(target);
   history.currentCompared = WriteProject(PoseBytes::kZeroForKeyedObjects);
+  CompareWithSaved();
   return true;
 }
 
@@ -186,6 +193,7 @@ void OnProjectFile(ProjectFileEvent event, const char* path) {
   } else {
     TakeStepIfChanged();
     history.savedCompared = history.currentCompared;
+    history.unsaved = false;
   }
   std::snprintf(history.path, sizeof history.path, "%s", path);
 }
@@ -241,9 +249,7 @@ bool RedoEdit() { return StepTo(history.redo, history.undo); }
 int UndoStepCount() { return static_cast<int>(history.undo.size()); }
 int RedoStepCount() { return static_cast<int>(history.redo.size()); }
 
-bool HasUnsavedChanges() {
-  return !history.needsBaseline && history.currentCompared != history.savedCompared;
-}
+bool HasUnsavedChanges() { return !history.needsBaseline && history.unsaved; }
 
 const char* ProjectPath() { return history.path; }
 

@@ -95,11 +95,13 @@ bool RestoreProjectBytes(const std::vector<uint8_t>& bytes) {
     return false;
   }
   // The clips go; their sounds stay loaded for the clips that come back.
+  const int fpsBefore = project.fps;
   while (ClipCount() > 0) DeleteClip(ClipCount() - 1);
   TakeTree(loaded);
   project.selectedKey = -1;
   PlaceClips(loaded);
-  RetimeClips();  // the sounds kept loaded may have been drawn for another frame rate
+  // The sounds kept loaded were drawn for the frame rate they were loaded at.
+  if (project.fps != fpsBefore) RetimeClips();
   EvaluateTree(project.root, project.currentFrame, 0);
   return true;
 }
