@@ -65,39 +65,8 @@ for tool in xvfb-run xdotool; do
 done
 [ -x "$xclose" ] || fail "xclose helper not found at $xclose"
 
-cat >"$work/session.sh" <<SESSION
-#!/usr/bin/env bash
-set -u
-cd "$elsewhere"
-"$prefix/bin/tavoka" --log "$work/tavoka.log" "$elsewhere/puppet/puppet.tvp" \
-  >"$work/stdout" 2>"$work/stderr" &
-pid=\$!
-window=""
-for _ in \$(seq 1 100); do
-  window=\$(timeout -k 2 5 xdotool search --name '^Tavoka( - .*)?\$' 2>/dev/null | head -n 1)
-  [ -n "\$window" ] && break
-  sleep 0.1
-done
-if [ -z "\$window" ]; then
-  echo "no window titled Tavoka appeared"; kill \$pid; exit 1
-fi
-sleep 1
-timeout -k 2 5 "$xclose" "\$window" || { echo "close request failed"; kill \$pid; exit 1; }
-for _ in \$(seq 1 100); do
-  kill -0 \$pid 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 \$pid 2>/dev/null; then
-  echo "the program did not exit after the close request"; kill -9 \$pid; exit 1
-fi
-wait \$pid
-status=\$?
-echo "exit status \$status"
-exit \$status
-SESSION
-chmod +x "$work/session.sh"
-
-timeout -k 5 60 xvfb-run -a -s "-screen 0 1280x1024x24" "$work/session.sh"
+timeout -k 5 60 xvfb-run -a -s "-screen 0 1280x1024x24" "$source/tests/e2e/open_and_close.bash" \
+  "$work" "$elsewhere" "$xclose" "$prefix/bin/tavoka" "$elsewhere/puppet/puppet.tvp"
 status=$?
 log=$work/tavoka.log
 if [ $status -ne 0 ]; then
