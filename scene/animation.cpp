@@ -170,19 +170,12 @@ void EvaluatePose(SceneObject* object, int frame, float fraction) {
     pose = EvaluateSegment(track, count, c, frame, fraction);
   }
 
-  // The track's current becomes a copy of the new state, written field by field: copying the
-  // whole record right after writing parts of it stalls the store buffer on every evaluation.
   Key& state = object->state;
-  Key& current = track.current;
-  current.frame = state.frame;
-  current.mode = state.mode;
-  current.autoVelocity = state.autoVelocity;
-  for (int i = 0; i < 3; ++i) current.filler[i] = state.filler[i];
-  current.screenPos = state.screenPos;
-  state.position = current.position = pose.position;
-  state.scale = current.scale = pose.scale;
-  state.rotation = current.rotation = pose.rotation;
-  state.velocity = current.velocity = pose.velocity;
+  state.position = pose.position;
+  state.scale = pose.scale;
+  state.rotation = pose.rotation;
+  state.velocity = pose.velocity;
+  track.current = state;
 }
 
 }  // namespace
@@ -246,25 +239,17 @@ void EvaluateChain(SceneObject* object, int frame, float fraction) {
     VisitChainFromRoot(object, [&](SceneObject* node) { EvaluateObject(node, frame, fraction); });
     return;
   }
-  // Poses root first; then every pivot walks up to the root as UpdateScreenPos does. The walks
-  // go side by side, so each ancestor's turn is worked out once and the steps do not wait on
-  // one another: the view runs this 201 times a frame for its motion path.
-  for (int i = count - 1; i >= 0; --i) EvaluatePose(chain[i], frame, fraction);
-  struct Point {
-    float x, y, z;  // no initialisers: only the slots in use are ever written and read
-  };
-  Point walks[kMaxChain];
-  for (int j = 0; j < count; ++j) {
-    const Key& state = chain[j]->state;
-    const Turn turn = TurnOf(state.rotation);
-    walks[j] = Point{0, 0, 0};
-    for (int i = 0; i <= j; ++i) {
-      const Vec3 w = StepToParent(Vec3{walks[i].x, walks[i].y, walks[i].z}, turn, state);
-      walks[i] = Point{w.x, w.y, w.z};
-    }
+  // Poses root first; then every pivot walks up to the root as UpdateScreenPos does, with each
+  // ancestor's turn worked out once: the view runs this 201 times a frame for its motion path.
+  std::array<Turn, kMaxChain> turns;
+  for (int i = count - 1; i >= 0; --i) {
+    EvaluatePose(chain[i], frame, fraction);
+    turns[i] = TurnOf(chain[i]->state.rotation);
   }
   for (int i = 0; i < count; ++i) {
-    chain[i]->state.screenPos = SceneToScreen(Vec3{walks[i].x, walks[i].y, walks[i].z});
+    Vec3 w;
+    for (int j = i; j < count; ++j) w = StepToParent(w, turns[j], chain[j]->state);
+    chain[i]->state.screenPos = SceneToScreen(w);
   }
 }
 
