@@ -3,15 +3,16 @@
 #include <GL/gl.h>
 
 #include "app/frame_commands.h"
-#include "app/input.h"
-#include "app/log.h"
-#include "app/platform.h"
-#include "app/stopwatch.h"
 #include "audio/audio.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
 #include "editor/history.h"
 #include "images/image_bank.h"
+#include "platform/input.h"
+#include "platform/log.h"
+#include "platform/platform.h"
+#include "platform/stopwatch.h"
+#include "project/project_file.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -39,11 +40,10 @@ bool InitApplication() {
     return false;
   }
   BuildBezierWeights();
-  // Images resolve their names against the project's directory; a new project empties the bank
-  // before audio is reset.
-  imageWorkPath = project.workPath;
+  // A new project empties the image bank before audio is reset.
   InitImageBank();
   AddNewProjectHook(NewProjectImages);
+  AddNewProjectHook(NewProjectWorkPath);
   // Without a sound device the editor runs silent; the result needs no answer.
   InitAudio(true);
   AddNewProjectHook(NewProjectAudio);
@@ -93,9 +93,9 @@ void wekFree() {
 void InitBatchApplication() {
   stopwatch.Start();
   BuildBezierWeights();
-  imageWorkPath = project.workPath;
   InitImageBank();
   AddNewProjectHook(NewProjectImages);
+  AddNewProjectHook(NewProjectWorkPath);
   InitAudio(false);
   AddNewProjectHook(NewProjectAudio);
   NewProject();

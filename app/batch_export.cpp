@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "app/app.h"
-#include "app/dialogs.h"
-#include "app/platform.h"
 #include "export/export.h"
+#include "platform/dialogs.h"
+#include "platform/platform.h"
 #include "project/project_file.h"
 #include "scene/scene.h"
 

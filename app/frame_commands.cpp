@@ -2,14 +2,14 @@
 
 #include <cstdio>
 
-#include "app/input.h"
-#include "app/log.h"
-#include "app/platform.h"
-#include "app/stopwatch.h"
 #include "audio/audio.h"
 #include "editor/commands.h"
 #include "editor/editor_state.h"
 #include "editor/history.h"
+#include "platform/input.h"
+#include "platform/log.h"
+#include "platform/platform.h"
+#include "platform/stopwatch.h"
 #include "project/project_file.h"
 #include "scene/animation.h"
 #include "scene/scene.h"

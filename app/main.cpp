@@ -7,9 +7,9 @@
 #include "app/app.h"
 #include "app/batch_export.h"
 #include "app/command_line.h"
-#include "app/dialogs.h"
-#include "app/log.h"
-#include "app/platform.h"
+#include "platform/dialogs.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "project/project_file.h"
 
 int main(int argc, char** argv) {
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   logicalWidth = 1024;
   logicalHeight = 768;
   windowX = windowY = 50;
-  // The end-to-end tests' hook (app/dialogs.h): a bad answers file stops the program before
+  // The end-to-end tests' hook (platform/dialogs.h): a bad answers file stops the program before
   // its window opens, so a stray variable is noticed at once.
   static AnswerFileDialogs answerFileDialogs;
   const char* answers = std::getenv(kDialogAnswersVariable);

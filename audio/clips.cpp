@@ -12,8 +12,9 @@
 #include <algorithm>
 #include <deque>
 
-#include "app/log.h"
 #include "audio/audio_internal.h"
+#include "platform/files.h"
+#include "platform/log.h"
 
 const ClipOrder emptyClipOrder;
 std::atomic<const ClipOrder*> publishedOrder{&emptyClipOrder};
@@ -46,15 +47,6 @@ void PublishOrder(std::unique_ptr<Clip> deleted = nullptr) {
   if (deleted) entry.deletedClips.push_back(std::move(deleted));
   retired.push_back(std::move(entry));
   ReclaimRetiredOrders();
-}
-
-// The part of name after its last separator; stored names are bare file names.
-const char* BareFileName(const char* name) {
-  const char* bare = name;
-  for (const char* p = name; *p != '\0'; ++p) {
-    if (*p == '/' || *p == '\\') bare = p + 1;
-  }
-  return bare;
 }
 
 // The samples a clip covers in its lane. A clip without sound still takes its drawn place, so
@@ -108,7 +100,7 @@ int InsertAudioClip(const char* name, int startFrame, int row, MissingSound miss
   }
   auto clip = std::make_unique<Clip>();
   LogMessage("creating name");
-  CopyName(clip->fileName, kFileNameSize, BareFileName(name));
+  CopyName(clip->fileName, kFileNameSize, PathFileName(name));
   CopyName(clip->label, kNameSize, clip->fileName);
   clip->startFrame = std::clamp(startFrame, 0, kMaxFrames - 1);
   clip->startSample = FrameToSample(clip->startFrame, AudioFps());

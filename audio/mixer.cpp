@@ -21,8 +21,8 @@
 #include <climits>
 #include <thread>
 
-#include "app/log.h"
 #include "audio/audio_internal.h"
+#include "platform/log.h"
 
 std::atomic<int32_t> playPosition{0};
 std::atomic<bool> sounding{false};

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/log.h"
 #include "audio/audio_internal.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/log.h"
 #include "audio/audio_internal.h"
+#include "platform/log.h"
 
 namespace {
 

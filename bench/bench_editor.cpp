@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/platform.h"
 #include "audio/audio.h"
 #include "editor/editor_frame.h"
 #include "editor/timeline_window.h"
-#include "ui/ui.h"
+#include "platform/platform.h"
+#include "project/project_file.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
+#include "ui/ui.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ SceneObject* BuildScene() {
       return nullptr;
     }
   }
-  CopyName(project.workPath, kFileNameSize, (directory + "/").c_str());
+  SetWorkPath((directory + "/").c_str());
 
   SceneObject* deepest = nullptr;
   for (int chain = 0; chain < kChains; ++chain) {

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/platform.h"
 #include "export/export.h"
 #include "export/export_internal.h"
+#include "platform/platform.h"
 #include "project/project_file.h"
 #include "scene/scene.h"
 

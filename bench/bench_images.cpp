@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
 #include "images/image_bank.h"
+#include "platform/platform.h"
 #include "scene/draw.h"
 #include "scene/scene.h"
 
@@ -80,7 +80,7 @@ bool Ready() {
     char pattern[] = "/tmp/tavoka_bench_images_XXXXXX";
     if (mkdtemp(pattern) == nullptr) return false;
     workPath = std::string(pattern) + "/";
-    imageWorkPath = workPath.c_str();
+    SetImageFolder(workPath.c_str());
     InitImageBank();
     std::atexit([] {
       std::error_code ignored;

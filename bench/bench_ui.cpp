@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "ui/ui.h"
 
 namespace {

@@ -6,13 +6,14 @@
 
 #include <cstdio>
 
-#include "app/dialogs.h"
-#include "app/input.h"
-#include "app/log.h"
 #include "audio/audio.h"
 #include "editor/editor_state.h"
 #include "editor/export_progress.h"
 #include "export/export.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/input.h"
+#include "platform/log.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -29,11 +30,6 @@ SceneObject* CommandObject() {
   SceneObject* object = project.selected;
   if (object != nullptr && !object->keys && object->parent != nullptr) return object->parent;
   return object;
-}
-
-void Select(SceneObject* object) {
-  if (project.selected != object) project.selectedKey = -1;
-  project.selected = object;
 }
 
 // A new object next to the selected one: a sibling of an ordinary object, a child of the root
@@ -58,29 +54,8 @@ void NewObject() {
     return;
   }
   EvaluateTree(created, project.currentFrame, 0);
-  Select(created);
+  SelectObject(created);
   StartTextEdit(created->name, kNameSize);
-}
-
-// Only an ordinary object that the user made leaves its parent: never the root, the camera (or a
-// subtree holding it) or an image child.
-void DeleteObject() {
-  SceneObject* object = project.selected;
-  if (object == nullptr || object->kind != kOrdinaryObject || !object->keys ||
-      object->parent == nullptr || IsInSubtree(object, project.camera)) {
-    return;
-  }
-  // A name being typed may belong to the subtree about to be freed.
-  if (ui != nullptr && ui->editing) FinishTextEdit();
-  if (project.alignmentParent != nullptr && IsInSubtree(object, project.alignmentParent)) {
-    project.alignmentParent = nullptr;
-  }
-  SceneObject* parent = object->parent;
-  DetachChild(parent, object);
-  FreeObject(object);
-  Select(parent);
-  editor.attachMode = false;
-  editor.dragKey = -1;
 }
 
 void RunObjectCommand(int code) {
@@ -107,7 +82,7 @@ void RunObjectCommand(int code) {
       }
       break;
     case kCommandDeleteObject:
-      DeleteObject();
+      DeleteObject(selected);
       break;
     default:
       break;
@@ -330,6 +305,24 @@ void RunViewClipSoundCommand(int code) {
 }
 
 }  // namespace
+
+void DeleteObject(SceneObject* object) {
+  if (object == nullptr || object->kind != kOrdinaryObject || !object->keys ||
+      object->parent == nullptr || IsInSubtree(object, project.camera)) {
+    return;
+  }
+  // A name being typed may belong to the subtree about to be freed.
+  if (ui != nullptr && ui->editing) FinishTextEdit();
+  if (project.alignmentParent != nullptr && IsInSubtree(object, project.alignmentParent)) {
+    project.alignmentParent = nullptr;
+  }
+  SceneObject* parent = object->parent;
+  DetachChild(parent, object);
+  FreeObject(object);
+  SelectObject(parent);
+  editor.attachMode = false;
+  editor.dragKey = -1;
+}
 
 bool RunCommand(int code) {
   if (code != kCommandNone) LogMessage("RunCommand(%i)", code);

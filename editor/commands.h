@@ -5,6 +5,8 @@
 // scene model, the image bank, audio, export, the dialogs and the editor state.
 #pragma once
 
+#include "scene/scene.h"
+
 // Command codes: menu number x 10 + entry index.
 enum CommandCode : int {
   kCommandNone = -1,
@@ -52,6 +54,10 @@ constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
 bool RunCommand(int code);
 
 // Commands that keys share with the menus.
+// Deletes an ordinary object that the user made, with its subtree, and selects its parent:
+// never the root, the camera (or a subtree holding it) or an image child. A name being typed
+// is finished first, and nothing is left pointing into the freed subtree.
+void DeleteObject(SceneObject* object);
 // Starts editing the alignment of the selected ordinary object through its image child.
 void EditAlignment();
 // Frees the entry of the selected image row for the next import; the frames showing it keep
@@ -81,5 +87,3 @@ void ImageEntryName(const char* bareFile, char* name, int nameSize);
 // name): with no work path yet (a project never saved) the file's folder becomes the work path.
 // True when work path + the bare name names an existing file.
 bool AdoptImportFolder(const char* chosenPath);
-// The part of path after its last '/' or '\\' (the whole path when it has neither).
-const char* PathFileName(const char* path);

@@ -4,12 +4,12 @@
 
 #include <cstdio>
 
-#include "app/platform.h"
 #include "editor/commands.h"
 #include "editor/image_panel.h"
 #include "editor/object_panel.h"
 #include "editor/timeline_window.h"
 #include "editor/view_window.h"
+#include "platform/platform.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
 

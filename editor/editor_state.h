@@ -29,7 +29,8 @@ struct WindowPosition {
   int32_t x, y;
 };
 
-struct EditorState {
+// What belongs to the project being edited: a new project resets all of it.
+struct ProjectEditorState {
   // Keyboard, set by the per-frame commands at the start of every pass.
   bool ctrlHeld = false;
   bool shiftHeld = false;
@@ -41,7 +42,7 @@ struct EditorState {
   int32_t stepRepeat = -1;  // repeat counter of the frame-step keys, -1 when none is held
 
   // Latches of keys that act once per press; set on use, cleared while the key is up.
-  bool spaceLatch = false, tabLatch = false, deleteLatch = false, insertLatch = false;
+  bool spaceLatch = false, deleteLatch = false, insertLatch = false;
   bool undoLatch = false;  // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z
 
   // Panels.
@@ -58,8 +59,12 @@ struct EditorState {
   bool viewPanning = false;        // a press on the view's empty space pans until let go
   Vec3 grabOffset;                 // grabbed handle minus the mouse, taken on a view press
   Vec3 dragStartScreen;            // screenPos of the selection when a move drag starts
+};
 
-  // The run: not reset by a new project.
+// What lasts for the whole run, whichever project is open.
+struct RunEditorState {
+  // A Tab held while a project is loaded must not switch the view again.
+  bool tabLatch = false;
   bool objectWindowActive = false;  // the object / image window is the focused window
   bool imageWindowActive = false;
   float objectListScroll = 0, imageListScroll = 0, timelineScroll = 0;
@@ -67,7 +72,12 @@ struct EditorState {
   WindowPosition timelineWindow{10, 560};
 };
 
+struct EditorState : ProjectEditorState, RunEditorState {};
+
 extern EditorState editor;
 
 // Resets the project-bound part of the editor state; the new-project hook of the editor.
 void ResetEditorState();
+// Makes object the selected one; a key index names a key of one object's track, so the
+// selected key goes when another object is selected.
+void SelectObject(SceneObject* object);

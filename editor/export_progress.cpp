@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/input.h"
-#include "app/platform.h"
+#include "platform/input.h"
+#include "platform/platform.h"
 #include "ui/ui.h"
 
 namespace {

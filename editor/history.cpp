@@ -6,10 +6,11 @@
 #include <deque>
 #include <vector>
 
-#include "app/input.h"
-#include "app/log.h"
-#include "app/platform.h"
 #include "editor/editor_state.h"
+#include "platform/files.h"
+#include "platform/input.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "project/project_file.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -198,15 +199,7 @@ void OnProjectFile(ProjectFileEvent event, const char* path) {
   std::snprintf(history.path, sizeof history.path, "%s", path);
 }
 
-const char* FileNameOf(const char* path) {
-  const char* name = path;
-  for (const char* c = path; *c != '\0'; ++c) {
-    if (*c == '/' || *c == '\\') name = c + 1;
-  }
-  return name;
-}
-
-const char* DisplayName() { return history.path[0] != '\0' ? FileNameOf(history.path) : "Untitled"; }
+const char* DisplayName() { return history.path[0] != '\0' ? PathFileName(history.path) : "Untitled"; }
 
 void UpdateWindowTitle() {
   const bool changed = HasUnsavedChanges();

@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "app/dialogs.h"
+#include "platform/dialogs.h"
 
 constexpr int kMaxUndoSteps = 200;                   // the oldest step goes beyond this
 constexpr size_t kMaxUndoBytes = size_t{512} << 20;  // or when the steps hold more bytes

@@ -8,10 +8,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/dialogs.h"
-#include "app/log.h"
 #include "editor/commands.h"
 #include "editor/editor_state.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/log.h"
 #include "project/project_file.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -19,15 +20,6 @@
 namespace {
 
 constexpr char kPngEnding[] = ".png";
-
-// The image track of object's image child, or null (the root's first child is the camera, the
-// camera and image children have no children).
-ImageTrack* ImageTrackOf(SceneObject* object) {
-  if (object == nullptr || object->childCount < 1 || object->children[0] == nullptr) {
-    return nullptr;
-  }
-  return object->children[0]->images.get();
-}
 
 // The entry of the selected image row (row n shows entry n - 1), or null for row 0 and for rows
 // past the track's entries.
@@ -63,14 +55,6 @@ int NewEntrySlot(const ImageTrack& track) {
 
 }  // namespace
 
-const char* PathFileName(const char* path) {
-  const char* bare = path;
-  for (const char* p = path; *p != '\0'; ++p) {
-    if (*p == '/' || *p == '\\') bare = p + 1;
-  }
-  return bare;
-}
-
 void ImageEntryName(const char* bareFile, char* name, int nameSize) {
   if (nameSize <= 0) return;
   const size_t keep = EndsWithPng(bareFile) ? std::strlen(bareFile) - (sizeof kPngEnding - 1)
@@ -81,13 +65,7 @@ void ImageEntryName(const char* bareFile, char* name, int nameSize) {
 }
 
 bool AdoptImportFolder(const char* chosenPath) {
-  if (project.workPath[0] == '\0') {
-    char folder[kFileNameSize];
-    if (WorkPathOf(chosenPath, folder) && folder[0] != '\0') {
-      CopyName(project.workPath, kFileNameSize, folder);
-      LogMessage("workpath=\"%s\"", project.workPath);
-    }
-  }
+  if (project.workPath[0] == '\0') SetWorkPath(chosenPath);
   char found[kFileNameSize * 2];
   std::snprintf(found, sizeof found, "%s%s", project.workPath, PathFileName(chosenPath));
   std::error_code error;

@@ -16,19 +16,12 @@ constexpr int kNamePartWidth = kImageRowWidth - kFrameColumnWidth;
 // context menu: only such a press sweeps the frame column. Cleared while the button is up.
 bool sweeping = false;
 
-// The list's visible part, without its scroll bar: rows scrolled out of sight and the bar
-// itself take no clicks.
-bool MouseInList() {
-  const int level = ui->depth;
-  return MouseIn(ui->regionX[level], ui->regionY[level], ui->regionW[level], ui->regionH[level]);
-}
-
 bool MouseInFrameColumn(int r) {
-  return MouseInList() && MouseInLocal(0, kImageRowHeight * r, kFrameColumnWidth, kImageRowHeight);
+  return MouseInRegion() && MouseInLocal(0, kImageRowHeight * r, kFrameColumnWidth, kImageRowHeight);
 }
 
 bool MouseInNamePart(int r) {
-  return MouseInList() &&
+  return MouseInRegion() &&
          MouseInLocal(kFrameColumnWidth, kImageRowHeight * r, kNamePartWidth, kImageRowHeight);
 }
 
@@ -82,14 +75,6 @@ void DrawRow(const ImageTrack& track, int r, int shown) {
 
 }  // namespace
 
-ImageTrack* ListedImageTrack() {
-  const SceneObject* object = project.selected;
-  if (object == nullptr || object->childCount < 1 || object->children[0] == nullptr) {
-    return nullptr;
-  }
-  return object->children[0]->images.get();
-}
-
 int ImageRowCount(const ImageTrack& track) {
   return std::clamp(track.count, 0, kMaxImages) + 1;
 }
@@ -112,9 +97,9 @@ void RunImagePanel() {
       BeginEditorWindow(kImageWindow, title, &scrollX, &editor.imageListScroll);
 
   if (!ui->leftDown) sweeping = false;
-  if (ui->leftPressed) sweeping = MouseInList();
+  if (ui->leftPressed) sweeping = MouseInRegion();
 
-  ImageTrack* track = ListedImageTrack();
+  ImageTrack* track = ImageTrackOf(project.selected);
   if (track != nullptr) {
     const int rows = ImageRowCount(*track);
     bool rightPressOnRow = false;

@@ -11,10 +11,6 @@ constexpr int kImageRowHeight = 10;    // pixels a row takes in the list
 constexpr int kFrameColumnWidth = 28;  // x 0..27 of a row: the frame column
 constexpr int kImageRowWidth = 294;    // the name part follows the frame column up to here
 
-// The track the window lists: the image track of the selected object's first child. Null when
-// there is none (the root, whose first child is the camera; the camera; an image child whose
-// alignment is being edited).
-ImageTrack* ListedImageTrack();
 // Rows of track: its entries and the invisible row 0.
 int ImageRowCount(const ImageTrack& track);
 // Makes the current frame, and every frame of the timeline's selected range when there is one,

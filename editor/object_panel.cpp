@@ -2,9 +2,10 @@
 // walk over the rows, so the walk never runs over a child list that it is changing.
 #include "editor/object_panel.h"
 
-#include "app/input.h"
+#include "editor/commands.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "platform/input.h"
 #include "scene/animation.h"
 #include "ui/ui.h"
 
@@ -22,19 +23,6 @@ struct PendingChange {
   SceneObject* object = nullptr;  // the row that asked
 };
 PendingChange pending;
-
-// A key index names a key of one object's track; it means nothing for another object.
-void Select(SceneObject* object) {
-  if (project.selected != object) project.selectedKey = -1;
-  project.selected = object;
-}
-
-// The list's visible part, without its scroll bar: rows scrolled out of sight and the bar
-// itself take no clicks.
-bool MouseInList() {
-  const int level = ui->depth;
-  return MouseIn(ui->regionX[level], ui->regionY[level], ui->regionW[level], ui->regionH[level]);
-}
 
 // Whether any of row r's pixels lie in the visible part of the list. Rows out of sight are
 // walked (their keys and numbering count) but not drawn.
@@ -60,7 +48,7 @@ void ClickRow(SceneObject* object) {
   if (object == selected && object->kind == kOrdinaryObject) {
     StartTextEdit(object->name, kNameSize);  // a click on the selected object renames it
   }
-  Select(object);
+  SelectObject(object);
 }
 
 // DEL and INSERT act on the selected row once per press, and not while a name is being typed
@@ -96,20 +84,15 @@ void ApplyPendingChange() {
   pending = PendingChange{};
   SceneObject* object = change.object;
   switch (change.change) {
-    case TreeChange::kDelete: {
-      SceneObject* parent = object->parent;
-      if (parent == nullptr) return;
-      DetachChild(parent, object);
-      FreeObject(object);
-      Select(parent);
+    case TreeChange::kDelete:
+      DeleteObject(object);
       break;
-    }
     case TreeChange::kInsert: {
       // A sibling of the row's object; under the root for the root itself. A full parent
       // takes no new child and nothing happens.
       SceneObject* created = CreateObject(object->parent);
       if (created == nullptr) return;
-      Select(created);
+      SelectObject(created);
       StartTextEdit(created->name, kNameSize);
       break;
     }
@@ -135,10 +118,10 @@ void DrawObjectRow(SceneObject* object, int& row, int depth, bool mark) {
   int textColour = 6;
   bool childMark = mark;
 
-  const bool hover = MouseInList() && MouseInLocal(0, top, kObjectRowWidth, kObjectRowHeight);
+  const bool hover = MouseInRegion() && MouseInLocal(0, top, kObjectRowWidth, kObjectRowHeight);
   if (hover && ui->leftPressed) ClickRow(object);
   if (hover && ui->rightPressed) {
-    Select(object);
+    SelectObject(object);
     OpenMenu(object->kind == kOrdinaryObject ? 1 : 0);
   }
 

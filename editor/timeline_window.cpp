@@ -9,9 +9,9 @@
 #include <cmath>
 #include <utility>
 
-#include "app/input.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "platform/input.h"
 #include "ui/ui.h"
 
 namespace {
@@ -37,13 +37,6 @@ struct Pointer {
 
 bool InBand(const Pointer& p, int top, int bottom) {
   return p.x >= 0 && p.x <= kBandRight && p.y >= top && p.y <= bottom;
-}
-
-// Whether the pointer lies in the visible content, where clips and keys can be hit (not on the
-// scroll bar or the window's border).
-bool PointerInContent() {
-  const int level = ui->depth;
-  return MouseIn(ui->regionX[level], ui->regionY[level], ui->regionW[level], ui->regionH[level]);
 }
 
 int ClipTop(const Clip& clip) { return kLaneSpacing * clip.row + kLaneTop; }
@@ -127,7 +120,7 @@ void DrawLaneBackground() {
 // the right one opens its menu.
 void PressClip(int index, const Clip& clip, const Pointer& p) {
   const int x0 = kFramePixels * clip.startFrame, y0 = ClipTop(clip);
-  if (!PointerInContent() || !MouseInLocal(x0, y0, ClipWidth(clip), kClipHeight)) return;
+  if (!MouseInRegion() || !MouseInLocal(x0, y0, ClipWidth(clip), kClipHeight)) return;
   if (ui->leftPressed) {
     editor.selectedClip = index;
     editor.clipGrabOffset = p.frame - clip.startFrame;
@@ -247,7 +240,7 @@ void RunFrameStrip(KeyTrack& track, const ImageTrack* images) {
   KeySlots slots;
   FillKeySlots(track, slots);
   const int fps = std::max(project.fps, 1);
-  const bool inContent = PointerInContent();
+  const bool inContent = MouseInRegion();
 
   for (int f = 0; f < kTimelineFrames; ++f) {
     const int x = 1 + kFramePixels * f;
@@ -376,9 +369,7 @@ void DrawTimelineWindow() {
   SceneObject* selected = project.selected;
   if (selected != nullptr && selected->keys) {
     KeyTrack& track = *selected->keys;
-    const ImageTrack* images =
-        selected->childCount > 0 ? selected->children[0]->images.get() : nullptr;
-    RunFrameStrip(track, images);
+    RunFrameStrip(track, ImageTrackOf(selected));
     if (deletePressed && DeleteKey(track, project.selectedKey)) project.selectedKey = -1;
     if (KeysForTimeline(windowActive) && editor.ctrlHeld && KeyDown(kKeyA)) {
       editor.selectionStart = 0;

@@ -9,9 +9,9 @@
 #include <array>
 #include <cmath>
 
-#include "app/platform.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "platform/platform.h"
 #include "scene/animation.h"
 #include "scene/draw.h"
 #include "ui/ui.h"
@@ -354,22 +354,13 @@ void DrawScene(SceneObject* selected, bool cameraView, bool onKeyFrame) {
     DrawObject(project.root, onKeyFrame, false, 0);
     SortQueue();
     DrawQueue();
-    viewShowsEditView = !cameraView;
-    DrawObject(project.root, onKeyFrame, true, 0);
+    DrawObject(project.root, onKeyFrame, true, 0, !cameraView);
     if (HasKeys(selected)) DrawMotionPath(selected);
     EvaluateChain(project.camera, project.currentFrame, 0);
     const bool cameraOutlined = selected == project.camera && onKeyFrame;
     DrawCameraMask(cameraView, !cameraOutlined);
   }
   glPopMatrix();
-}
-
-// Sum of the levels from object up to the root, from the evaluated states: the selection's
-// level also when it is hidden and the drawing passes did not visit it.
-float ChainLevel(const SceneObject* object) {
-  float level = 0;
-  VisitChainFromRoot(object, [&](const SceneObject* node) { level += node->state.position.z; });
-  return level;
 }
 
 void DrawHandle(int x, int y, const char* label, bool dragged, int square) {
@@ -491,7 +482,7 @@ void RunViewWindow() {
   if (selected != nullptr) {
     // The motion path left the chain at other frames.
     EvaluateChain(selected, project.currentFrame, 0);
-    selectedLevel = ChainLevel(selected);
+    selectedLevel = AccumulatedLevel(selected);
     if (!cameraView) {
       DrawEditOverlays(selected, key >= 0 && !selected->keys->keys[key].autoVelocity);
     }

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs.h"
-#include "app/log.h"
 #include "audio/audio.h"
 #include "export/export_internal.h"
+#include "platform/dialogs.h"
+#include "platform/log.h"
 #include "scene/animation.h"
 #include "scene/draw.h"
 #include "scene/scene.h"

@@ -5,8 +5,8 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
-#include "app/platform.h"
 #include "export/export_internal.h"
+#include "platform/platform.h"
 
 namespace {
 

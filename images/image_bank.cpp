@@ -1,33 +1,16 @@
 #include "images/image_bank.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
-#include "app/log.h"
+#include "platform/files.h"
+#include "platform/log.h"
 
 ImageBank imageBank;
-const char* imageWorkPath = nullptr;
 
 namespace {
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-
-// The whole file in memory; false when it cannot be opened, read, or is too large to be an image.
-bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes, bool* found) {
-  FilePtr file(std::fopen(path, "rb"));
-  *found = file != nullptr;
-  if (file == nullptr) return false;
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
-  const long size = std::ftell(file.get());
-  if (size < 0 || static_cast<unsigned long>(size) > kMaxPngFileBytes) return false;
-  if (std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
-  bytes->resize(static_cast<size_t>(size));
-  return std::fread(bytes->data(), 1, bytes->size(), file.get()) == bytes->size();
-}
 
 void GrowBank() {
   imageBank.capacity += kBankGrowth;
@@ -68,6 +51,12 @@ void NewProjectImages() {
   InitImageBank();
 }
 
+void SetImageFolder(const char* folder) {
+  std::snprintf(imageBank.folder, sizeof imageBank.folder, "%s", folder != nullptr ? folder : "");
+}
+
+const char* ImageFolder() { return imageBank.folder; }
+
 TiledImage* GetImage(const char* name) {
   if (name == nullptr || name[0] == '\0') return nullptr;
   const auto found = imageBank.byName.find(std::string_view(name));
@@ -94,19 +83,18 @@ TiledImage* LoadTiledImagePNG(const char* name) {
     LogMessage("PNG file \"%s\" refused: not a bare file name", name);
     return nullptr;
   }
-  const char* directory = imageWorkPath != nullptr ? imageWorkPath : "";
   char path[kImageNameSize * 2];
-  const int length = std::snprintf(path, sizeof path, "%s%s", directory, name);
+  const int length = std::snprintf(path, sizeof path, "%s%s", imageBank.folder, name);
   if (length < 0 || length >= static_cast<int>(sizeof path)) return nullptr;
   LogMessage("AttachWorkPath -> \"%s\"", path);
 
   std::vector<uint8_t> bytes;
-  bool found = false;
-  if (!ReadWholeFile(path, &bytes, &found)) {
-    if (found) {
-      LogMessage("PNG file \"%s\" cannot be read", name);
-    } else {
+  char why[128] = "";
+  if (!ReadWholeFile(path, kMaxPngFileBytes, bytes, why, sizeof why)) {
+    if (access(path, F_OK) != 0) {
       LogMessage("PNG file \"%s\" not found", name);
+    } else {
+      LogMessage("PNG file \"%s\" cannot be read: %s", name, why);
     }
     return nullptr;
   }

@@ -60,13 +60,16 @@ struct ImageBank {
   std::vector<AtlasPage> atlases;  // owned; the last one receives new cells
   int32_t atlasSide = 0;           // texels, fixed when the first page is made
   TileStorage storage = TileStorage::kAtlas;
+  char folder[kImageNameSize] = "";  // see SetImageFolder
 };
 
 // The one bank; main thread only (textures are made while the OpenGL context is current).
 extern ImageBank imageBank;
-// Directory that stored names are resolved against: the project's work path buffer, which
-// InitApplication points here (project.workPath). Null or empty: the working directory.
-extern const char* imageWorkPath;
+
+// The folder that stored names are resolved against, with a trailing separator; empty: the
+// working directory. The project tells the bank its work path through this whenever it changes.
+void SetImageFolder(const char* folder);
+const char* ImageFolder();
 
 // Empties the bank to 1024 free slots. Keeps the tile storage choice.
 void InitImageBank();
@@ -77,7 +80,7 @@ void NewProjectImages();
 // The image stored under name, loading it on first use; null when it cannot be had. Names match
 // exactly (case matters), the first match wins, and a failed load is tried again next time.
 TiledImage* GetImage(const char* name);
-// Reads imageWorkPath + name and cuts it into tiles; null when the name is not a bare file
+// Reads the image folder + name and cuts it into tiles; null when the name is not a bare file
 // name, the file is missing, damaged or too large. The record is not added to the bank.
 TiledImage* LoadTiledImagePNG(const char* name);
 // Cuts width x height RGBA pixels (row 0 at the top) into tiles stored as imageBank.storage

@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/log.h"
 #include "images/image_bank.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-// The answers file of the end-to-end tests' dialog hook (see app/dialogs.h).
+// The answers file of the end-to-end tests' dialog hook (see platform/dialogs.h).
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "app/dialogs.h"
+#include "platform/dialogs.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/dialogs.h"
+#include "platform/dialogs.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "app/input.h"
-#include "app/log.h"
+#include "platform/input.h"
+#include "platform/log.h"
 
 namespace {
 
@@ -75,11 +75,6 @@ SaveChangesAnswer AskSaveChanges(const char* question) {
 }
 
 void ClearRememberedFileNames() { std::memset(rememberedNames, 0, sizeof rememberedNames); }
-
-const char* RememberedFileName(DialogKind kind) {
-  if (kind < 0 || kind >= kDialogKinds) return "";
-  return rememberedNames[kind];
-}
 
 bool ScriptedDialogs::ChooseFile(const FileDialogRequest& request, char* path) {
   requests.push_back(request);

@@ -48,7 +48,6 @@ void ShowMessage(const char* caption, const char* text, bool warning);
 SaveChangesAnswer AskSaveChanges(const char* question);
 // Empties the remembered names of every kind (done before the first dialog opens).
 void ClearRememberedFileNames();
-const char* RememberedFileName(DialogKind kind);
 
 // Test backend: answers come from queues the test fills; every request and message is recorded.
 struct ScriptedDialogs : DialogBackend {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "app/dialogs.h"
-#include "app/platform.h"
+#include "platform/dialogs.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "project/file_io.h"
+#include "platform/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,10 +11,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/log.h"
-#include "project/project_file.h"
+#include "platform/log.h"
 
 namespace {
+
+// The largest file a backup copies when the file system cannot give it a second name.
+constexpr size_t kMaxCopiedFileBytes = size_t{1} << 30;
 
 SaveFaultHook saveFaultHook = nullptr;
 
@@ -70,6 +72,14 @@ void SyncDirectory(const std::string& dir) {
 
 void SetSaveFaultHook(SaveFaultHook hook) { saveFaultHook = hook; }
 
+const char* PathFileName(const char* path) {
+  const char* bare = path;
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (*p == '/' || *p == '\\') bare = p + 1;
+  }
+  return bare;
+}
+
 bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes, char* why,
                    size_t whySize) {
   bytes.clear();
@@ -107,7 +117,7 @@ bool LinkOrCopy(const std::string& path, const std::string& copyPath) {
   unlink(copyPath.c_str());
   if (link(path.c_str(), copyPath.c_str()) == 0) return true;
   std::vector<uint8_t> bytes;
-  if (ReadWholeFile(path.c_str(), kMaxProjectFileBytes, bytes)) {
+  if (ReadWholeFile(path.c_str(), kMaxCopiedFileBytes, bytes)) {
     const int fd = open(copyPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       const bool written = WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;

@@ -1,5 +1,6 @@
-// Whole-file reading and the atomic replacement of a file, for the project file. POSIX calls
-// only; the save's fault hook (project_file.h) is consulted here.
+// Files as the program reads and writes them: whole files read with their size checked first,
+// files replaced atomically, and the bare file name of a path. POSIX calls only; builds on the
+// log.
 #pragma once
 
 #include <cstddef>
@@ -20,3 +21,13 @@ bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes,
 bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
                            const char* backupPath = nullptr);
 
+// The steps of a replacement, for tests that make one of them fail.
+enum class SaveStep { kCreate, kWrite, kSync, kRename };
+// Called before each step; returning false makes the step fail as if the system had refused it
+// (a failed write has written part of the bytes). Null: no faults.
+using SaveFaultHook = bool (*)(SaveStep step);
+void SetSaveFaultHook(SaveFaultHook hook);
+
+// The part of path after its last '/' or '\\' (the whole path when it has neither): stored
+// names are bare file names, whichever system wrote the path.
+const char* PathFileName(const char* path);

@@ -1,8 +1,6 @@
-#include "app/input.h"
+#include "platform/input.h"
 
 #include <cstring>
-
-#include "app/log.h"
 
 InputDevices* inputDevices = nullptr;
 
@@ -20,7 +18,6 @@ InputDevices* CreateInputDevices() {
   polledOnce = false;
   keyboardFocus = true;
   inputDevices = new InputDevices();
-  LogMessage("Enumerating joysticks...");
   return inputDevices;
 }
 

@@ -31,7 +31,6 @@ enum KeyCode : int {
 
 struct InputDevices {
   uint8_t keyState[256] = {};  // high bit set: the key is held in this pass
-  int32_t joystickCount = 0;   // no joysticks are opened
 };
 
 // The one instance, created at start-up after the window; null before and after.

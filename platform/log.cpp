@@ -1,4 +1,4 @@
-#include "app/log.h"
+#include "platform/log.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -18,8 +18,6 @@ void SetLogFile(const char* path) {
   std::snprintf(logPath, sizeof logPath, "%s", path);
   logOn = true;
 }
-
-bool LogEnabled() { return logOn; }
 
 void LogMessage(const char* format, ...) {
   if (!logOn) return;

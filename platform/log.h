@@ -4,7 +4,6 @@
 
 // Switches the log on (appending to path) or, with an empty path or null, off.
 void SetLogFile(const char* path);
-bool LogEnabled();
 
 // Formats like printf into a 1024-byte buffer and appends it as one line. The file is opened
 // and closed for every message, so the log survives a crash up to the last line.

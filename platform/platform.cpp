@@ -1,5 +1,5 @@
 // SDL2 implementation of the window layer. Nothing else in the program includes SDL.
-#include "app/platform.h"
+#include "platform/platform.h"
 
 #include <SDL.h>
 #include <GL/gl.h>
@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/input.h"
-#include "app/log.h"
+#include "platform/input.h"
+#include "platform/log.h"
 
 MouseState mouseState;
 int32_t logicalWidth = 1024, logicalHeight = 768;
@@ -219,6 +219,18 @@ void HandleEvent(const SDL_Event& event) {
   }
 }
 
+void InitGLState() {
+  glEnable(GL_TEXTURE_2D);
+  glShadeModel(GL_SMOOTH);
+  glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
+  glClearDepth(1.0);
+  glDepthMask(GL_FALSE);
+  glDisable(GL_DEPTH_TEST);
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+  glDisable(GL_CULL_FACE);
+}
+
 }  // namespace
 
 void ClientToLogical(int cx, int cy, int clientW, int clientH, int logicalW, int logicalH,
@@ -313,26 +325,12 @@ void SetProjection(int width, int height) {
   glLoadIdentity();
 }
 
-bool InitGLState() {
-  glEnable(GL_TEXTURE_2D);
-  glShadeModel(GL_SMOOTH);
-  glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
-  glClearDepth(1.0);
-  glDepthMask(GL_FALSE);
-  glDisable(GL_DEPTH_TEST);
-  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-  glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-  glDisable(GL_CULL_FACE);
-  return true;
-}
 
 void DestroyGLWindow() { TearDown(); }
 
 void SetWindowTitle(const char* title) {
   if (window != nullptr) SDL_SetWindowTitle(window, title);
 }
-
-bool GLWindowExists() { return window != nullptr && glContext != nullptr; }
 
 void DrainEvents() {
   SDL_Event event;

@@ -27,11 +27,9 @@ extern uint8_t typedChar;  // last character typed (Latin-1), 0 when none; the t
 bool CreateGLWindow(const char* title, int width, int height, int bits, bool headless);
 // Orthographic pixel projection, origin top left, y down; a height of 0 is taken as 1.
 void SetProjection(int width, int height);
-bool InitGLState();
 void DestroyGLWindow();
 // Changes the window's title (nothing without a window).
 void SetWindowTitle(const char* title);
-bool GLWindowExists();
 
 // Handles every waiting window event: mouse, size, close, typed characters and keys.
 void DrainEvents();

@@ -1,6 +1,6 @@
-#include "app/stopwatch.h"
+#include "platform/stopwatch.h"
 
-#include "app/platform.h"
+#include "platform/platform.h"
 
 Stopwatch stopwatch;
 

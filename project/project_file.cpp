@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/dialogs.h"
-#include "app/log.h"
 #include "audio/audio.h"
-#include "project/file_io.h"
+#include "images/image_bank.h"
+#include "platform/dialogs.h"
+#include "platform/log.h"
 #include "scene/animation.h"
 
 std::vector<uint8_t> WriteProject(PoseBytes poses) {
@@ -76,8 +76,7 @@ void InstallProject(LoadedProject& loaded, const char* workPath) {
   char newWorkPath[kFileNameSize];
   CopyName(newWorkPath, kFileNameSize, workPath);
   NewProject();
-  CopyName(project.workPath, kFileNameSize, newWorkPath);
-  LogMessage("workpath=\"%s\"", project.workPath);
+  SetWorkPath(newWorkPath);
 
   TakeTree(loaded);
   project.currentFrame = project.playStart;
@@ -129,9 +128,12 @@ bool SetWorkPath(const char* path) {
     return false;
   }
   CopyName(project.workPath, kFileNameSize, workPath);
+  SetImageFolder(project.workPath);
   LogMessage("workpath=\"%s\"", project.workPath);
   return true;
 }
+
+void NewProjectWorkPath() { SetWorkPath(""); }
 
 std::string BackupPathOf(const char* path) { return std::string(path) + ".bak"; }
 

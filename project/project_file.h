@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audio/audio.h"
+#include "platform/files.h"
 #include "scene/scene.h"
 
 // Limits a file must keep besides those of the records: no editing session comes near them, and
@@ -84,9 +85,13 @@ bool RestoreProjectBytes(const std::vector<uint8_t>& bytes);
 // directory), or empty for a bare file name or an empty path. False when it would not fit in
 // kFileNameSize bytes.
 bool WorkPathOf(const char* path, char* workPath);
-// Sets project.workPath from path as WorkPathOf does; false (work path unchanged) when it does
-// not fit.
+// The one way the work path changes (a new project aside, which empties it): project.workPath
+// becomes WorkPathOf(path), for a file in the folder or the folder itself with its trailing
+// separator, and the image bank is told. False (work path unchanged) when it does not fit.
 bool SetWorkPath(const char* path);
+// A new project's part: the work path empties through SetWorkPath. Registered with
+// AddNewProjectHook at start-up.
+void NewProjectWorkPath();
 
 // Writes the open project to path through a temporary file in the same directory that replaces
 // path only once it is complete and synced, then sets the work path. The file that was there is
@@ -114,10 +119,3 @@ bool LoadProjectAndReport(const char* path);
 // when the user cancelled or the operation failed.
 bool SaveProjectAs();
 bool OpenProject();
-
-// The steps of a save, for tests that make one of them fail.
-enum class SaveStep { kCreate, kWrite, kSync, kRename };
-// Called before each step; returning false makes the step fail as if the system had refused it
-// (a failed write has written part of the bytes). Null: no faults.
-using SaveFaultHook = bool (*)(SaveStep step);
-void SetSaveFaultHook(SaveFaultHook hook);

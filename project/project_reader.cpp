@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/log.h"
 #include "audio/audio.h"
+#include "platform/log.h"
 #include "project/project_file.h"
 
 LoadedProject::~LoadedProject() {

@@ -62,6 +62,9 @@ inline Vec3 StepToParent(const Vec3& w, const Turn& turn, const Key& state) {
   return Vec3{turned.x * scale + state.position.x, turned.y * scale + state.position.y,
               turned.z * scale + state.position.z};
 }
+// Sum of the evaluated levels (position z) from the root down to object: its drawing order,
+// also for an object that is hidden and that the drawing passes do not visit.
+float AccumulatedLevel(const SceneObject* object);
 // A point of the scene (root frame) as edit-view pixels, through zoom and pan.
 Vec3 SceneToScreen(const Vec3& w);
 // The position in the parent's frame that puts object's pivot at its state.screenPos. When an

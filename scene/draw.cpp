@@ -15,7 +15,6 @@
 
 ImageDrawList imageDrawList;
 float selectedLevel = 0;
-bool viewShowsEditView = true;
 
 namespace {
 
@@ -140,8 +139,8 @@ void DrawVelocityArrow(const Key& state) {
   glLineWidth(1);
 }
 
-void DrawNode(SceneObject* object, bool onKeyFrame, bool overlay, float parentLevel,
-              const Matrix& parentMatrix) {
+void DrawNode(SceneObject* object, bool onKeyFrame, bool overlay, bool editView,
+              float parentLevel, const Matrix& parentMatrix) {
   if (object->hidden) return;
   const Matrix matrix = ObjectMatrix(parentMatrix, object->state);
   const float level = parentLevel + object->state.position.z;
@@ -156,13 +155,13 @@ void DrawNode(SceneObject* object, bool onKeyFrame, bool overlay, float parentLe
   }
 
   for (int i = 0; i < object->childCount; ++i) {
-    DrawNode(object->children[i], onKeyFrame, overlay, level, matrix);
+    DrawNode(object->children[i], onKeyFrame, overlay, editView, level, matrix);
   }
 
   if (!marks || (object != project.selected && object != project.alignmentParent)) return;
   glLoadMatrixf(matrix.m);
   DrawSelectionFrame(object, onKeyFrame);
-  if (onKeyFrame && !object->state.autoVelocity && viewShowsEditView) {
+  if (onKeyFrame && !object->state.autoVelocity && editView) {
     glLoadMatrixf(parentMatrix.m);
     DrawVelocityArrow(object->state);
   }
@@ -198,7 +197,8 @@ void StableSortByLevel(SortEntry* items, int count) {
 
 }  // namespace
 
-void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parentLevel) {
+void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parentLevel,
+                bool editView) {
   if (object == nullptr) return;
   if (!overlay && imageDrawList.count <= 0) {  // the caller started a new picture
     imageDrawList.count = 0;
@@ -207,7 +207,7 @@ void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parent
   Matrix current;
   glGetFloatv(GL_MODELVIEW_MATRIX, current.m);
   if (overlay) glDisable(GL_TEXTURE_2D);
-  DrawNode(object, onKeyFrame, overlay, parentLevel, current);
+  DrawNode(object, onKeyFrame, overlay, editView, parentLevel, current);
   if (overlay) glLoadMatrixf(current.m);
 }
 

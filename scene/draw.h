@@ -36,9 +36,6 @@ extern ImageDrawList imageDrawList;
 // Accumulated level of project.selected, written whenever a pass visits it; the view's level
 // bar reads it.
 extern float selectedLevel;
-// True while the view shows the edit view, false in the camera view; the view sets it before
-// the overlay pass. Only the edit view shows the selected key's velocity arrow.
-extern bool viewShowsEditView;
 
 // Frame sizes drawn around the selected object, in scene units.
 constexpr float kObjectFrameSize = 128;
@@ -48,9 +45,11 @@ constexpr float kCameraFrameWidth = 640, kCameraFrameHeight = 480;
 // The recursive pass over object and its subtree under the current model-view matrix. The image
 // pass (overlay false) queues each visible object's image of the current frame; the overlay pass
 // draws the grid of the root and the frame of the selected object and the alignment parent
-// (pink and 3 wide when onKeyFrame, grey and 2 wide otherwise), nothing while exporting is set.
-// Hidden objects are skipped with their subtrees. The model-view matrix is left as it was.
-void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parentLevel);
+// (pink and 3 wide when onKeyFrame, grey and 2 wide otherwise), and in the edit view (editView)
+// the velocity arrow of a selected key without automatic velocity; nothing while exporting is
+// set. Hidden objects are skipped with their subtrees. The model-view matrix is left as it was.
+void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parentLevel,
+                bool editView = false);
 // Orders the queue by ascending level; equal levels keep their queue order (tree order).
 void SortQueue();
 // Paints the queued images in sorted order; images the bank cannot load are skipped.

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/log.h"
+#include "platform/log.h"
 #include "scene/animation.h"
 
 ProjectState project;
@@ -170,6 +170,13 @@ bool SetFrameImage(ImageTrack& track, int frame, int image) {
   if (frame < 0 || frame >= kMaxFrames || image < 0 || image > track.count) return false;
   track.frameImage[frame] = image;
   return true;
+}
+
+ImageTrack* ImageTrackOf(const SceneObject* object) {
+  if (object == nullptr || object->childCount < 1 || object->children[0] == nullptr) {
+    return nullptr;
+  }
+  return object->children[0]->images.get();
 }
 
 int CountObjects(const SceneObject* object) {

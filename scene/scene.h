@@ -128,6 +128,9 @@ bool DeleteKey(KeyTrack& track, int index);
 int AddImageEntry(ImageTrack& track, const char* name, const char* file);
 // Sets the image shown on frame; false when frame or image is out of range.
 bool SetFrameImage(ImageTrack& track, int frame, int image);
+// The image track of object's image child (its first child), or null: the root's first child
+// is the camera, and the camera and image children have no children.
+ImageTrack* ImageTrackOf(const SceneObject* object);
 
 // Number of objects in the subtree, object included.
 int CountObjects(const SceneObject* object);

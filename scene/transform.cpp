@@ -31,13 +31,6 @@ bool ChainIsInvertible(const SceneObject* object) {
   return true;
 }
 
-// Sum of the levels (position z) from object up to the root: its drawing order.
-float AccumulatedLevel(const SceneObject* object) {
-  float level = 0;
-  VisitChainFromRoot(object, [&](const SceneObject* node) { level += node->state.position.z; });
-  return level;
-}
-
 // Objects on the longest chain from object down through its subtree, object included.
 int SubtreeHeight(const SceneObject* object) {
   int height = 0;
@@ -55,6 +48,12 @@ struct WorldPose {
 };
 
 }  // namespace
+
+float AccumulatedLevel(const SceneObject* object) {
+  float level = 0;
+  VisitChainFromRoot(object, [&](const SceneObject* node) { level += node->state.position.z; });
+  return level;
+}
 
 Turn TurnOf(float degrees) {
   const double radians = static_cast<double>(degrees * kInverseHalfTurn) * kPi;

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/dialogs.h"
+#include "platform/dialogs.h"
 
 namespace {
 

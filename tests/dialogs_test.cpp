@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "app/dialogs.h"
-#include "app/input.h"
-#include "app/platform.h"
+#include "platform/dialogs.h"
+#include "platform/input.h"
+#include "platform/platform.h"
 #include "tests/harness.h"
 
 namespace {
@@ -48,14 +48,17 @@ TEST_F(Dialogs, EachKindStartsFromItsLastChosenName) {
   EXPECT_FALSE(ChooseOpenFile(path, kProjectFiles));  // cancelled
   EXPECT_STREQ(path, "/work/arm.png");                // untouched by the cancel
   ChooseOpenFile(path, kProjectFiles);
-  ASSERT_EQ(scripted.requestStartNames.size(), 4u);
+  ChooseOpenFile(path, kProjectFiles);
+  ChooseOpenFile(path, kPngFiles);
+  ChooseOpenFile(path, kWavFiles);
+  ASSERT_EQ(scripted.requestStartNames.size(), 7u);
   EXPECT_EQ(scripted.requestStartNames[0], "");
   EXPECT_EQ(scripted.requestStartNames[1], "");
   EXPECT_EQ(scripted.requestStartNames[2], "/work/walk.tvp");
   EXPECT_EQ(scripted.requestStartNames[3], "/work/walk.tvp");
-  EXPECT_STREQ(RememberedFileName(kProjectFiles), "/work/run.tvp");
-  EXPECT_STREQ(RememberedFileName(kPngFiles), "/work/arm.png");
-  EXPECT_STREQ(RememberedFileName(kWavFiles), "");
+  EXPECT_EQ(scripted.requestStartNames[4], "/work/run.tvp");
+  EXPECT_EQ(scripted.requestStartNames[5], "/work/arm.png");
+  EXPECT_EQ(scripted.requestStartNames[6], "");
 }
 
 TEST_F(Dialogs, MessagesAndQuestionsAreRecordedAndAnswered) {

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "app/dialogs.h"
 #include "audio/audio.h"
 #include "editor/commands.h"
+#include "platform/dialogs.h"
 #include "project/project_file.h"
 #include "tests/audio_fixtures.h"
 #include "tests/editor_driver.h"

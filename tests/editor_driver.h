@@ -13,10 +13,11 @@
 #include <filesystem>
 #include <string>
 
-#include "app/input.h"
-#include "app/platform.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "platform/input.h"
+#include "platform/platform.h"
+#include "project/project_file.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "tests/harness.h"
@@ -143,7 +144,7 @@ class EditorTest : public ::testing::Test {
                          .string();
     std::filesystem::remove_all(workDirectory_);
     std::filesystem::create_directories(workDirectory_);
-    CopyName(project.workPath, kFileNameSize, (workDirectory_ + "/").c_str());
+    SetWorkPath((workDirectory_ + "/").c_str());
     return workDirectory_;
   }
 

@@ -6,9 +6,10 @@
 #include <fstream>
 #include <string>
 
-#include "app/dialogs.h"
-#include "app/input.h"
 #include "editor/commands.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/input.h"
 #include "tests/editor_driver.h"
 
 namespace {

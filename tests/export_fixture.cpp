@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "audio/audio.h"
+#include "project/project_file.h"
 #include "scene/animation.h"
 
 namespace fs = std::filesystem;
@@ -16,7 +17,7 @@ void ExportTest::SetUp() {
   InitAudio(false);
   muted = false;
   NewProject();
-  CopyName(project.workPath, kFileNameSize, workPath_.c_str());
+  SetWorkPath(workPath_.c_str());
   project.fps = 30;
   SetDialogBackend(&dialogs_);
   ASSERT_TRUE(WritePngFile(PathOf("red.png"), RgbaImage(60, 60, Rgba{255, 0, 0, 255}),

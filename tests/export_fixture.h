@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/dialogs.h"
 #include "export/export.h"
+#include "platform/dialogs.h"
 #include "scene/scene.h"
 #include "tests/image_fixture.h"
 #include "tests/png_compare.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "tests/export_fixture.h"
 
 namespace {

@@ -2,9 +2,9 @@
 // window keeps answering, and Escape or a close request stops the export.
 #include <gtest/gtest.h>
 
-#include "app/input.h"
-#include "app/platform.h"
 #include "editor/export_progress.h"
+#include "platform/input.h"
+#include "platform/platform.h"
 #include "tests/harness.h"
 #include "ui/ui.h"
 

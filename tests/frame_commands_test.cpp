@@ -9,12 +9,12 @@
 
 #include <unistd.h>
 
-#include "app/dialogs.h"
 #include "app/frame_commands.h"
-#include "app/input.h"
-#include "app/stopwatch.h"
 #include "audio/audio.h"
 #include "editor/editor_state.h"
+#include "platform/dialogs.h"
+#include "platform/input.h"
+#include "platform/stopwatch.h"
 #include "project/project_file.h"
 #include "scene/scene.h"
 #include "tests/harness.h"

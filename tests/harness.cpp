@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "scene/scene.h"
 #include "tests/png_compare.h"
 

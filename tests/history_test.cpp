@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/dialogs.h"
-#include "app/input.h"
 #include "audio/audio.h"
 #include "editor/commands.h"
 #include "editor/history.h"
+#include "platform/dialogs.h"
+#include "platform/input.h"
 #include "project/project_file.h"
 #include "tests/audio_fixtures.h"
 #include "tests/editor_driver.h"

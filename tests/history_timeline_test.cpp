@@ -2,8 +2,8 @@
 // clip's volume dragged through many values, each come back in one undo.
 #include <vector>
 
-#include "app/input.h"
 #include "editor/history.h"
+#include "platform/input.h"
 #include "project/project_file.h"
 #include "tests/timeline_fixture.h"
 

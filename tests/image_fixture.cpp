@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/platform.h"
 #include "images/image_bank.h"
+#include "platform/platform.h"
 #include "scene/scene.h"
 
 namespace fs = std::filesystem;
@@ -178,8 +178,8 @@ void ImageTest::SetUp() {
   ASSERT_NE(mkdtemp(pattern), nullptr);
   directory_ = pattern;
   workPath_ = directory_.string() + "/";
-  previousWorkPath_ = imageWorkPath;
-  imageWorkPath = workPath_.c_str();
+  previousFolder_ = ImageFolder();
+  SetImageFolder(workPath_.c_str());
   imageBank.storage = TileStorage::kAtlas;
   FreeImageBank();
   InitImageBank();
@@ -192,7 +192,7 @@ void ImageTest::SetUp() {
 void ImageTest::TearDown() {
   FreeImageBank();
   imageBank.storage = TileStorage::kAtlas;
-  imageWorkPath = previousWorkPath_;
+  SetImageFolder(previousFolder_.c_str());
   std::error_code ignored;
   fs::remove_all(directory_, ignored);
 }

@@ -54,7 +54,7 @@ class ImageTest : public ::testing::Test {
   std::string PathOf(const std::string& name) const;
   std::filesystem::path directory_;
   std::string workPath_;  // directory_ with a trailing separator, given to the bank
-  const char* previousWorkPath_ = nullptr;  // the bank's directory before the test
+  std::string previousFolder_;  // the bank's folder before the test
 };
 
 // Clears to an opaque colour, sets the editor's blending and an identity model-view matrix.

@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "app/platform.h"
 #include "images/image_bank.h"
+#include "platform/platform.h"
 #include "tests/image_fixture.h"
 
 namespace {

@@ -8,9 +8,10 @@
 #include <set>
 #include <sstream>
 
-#include "app/log.h"
-#include "scene/scene.h"
 #include "images/image_bank.h"
+#include "platform/log.h"
+#include "project/project_file.h"
+#include "scene/scene.h"
 #include "tests/image_fixture.h"
 
 namespace {
@@ -388,13 +389,14 @@ TEST_F(Bank, NewProjectEmptiesTheBankAndItsTextures) {
 
 TEST(ImageBankInEditor, StartUpResolvesNamesInTheProjectFolderAndNewProjectEmptiesTheBank) {
   StartEditor();
-  EXPECT_EQ(imageWorkPath, project.workPath);
+  EXPECT_STREQ(ImageFolder(), project.workPath);
   EXPECT_EQ(imageBank.capacity, kBankGrowth);
   char pattern[] = "/tmp/tavoka_project_XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string folder = std::string(pattern) + "/";
   ASSERT_TRUE(WritePngFile(folder + "leg.png", RgbaImage(30, 60, kGreen), kRgba8));
-  CopyName(project.workPath, kFileNameSize, folder.c_str());
+  ASSERT_TRUE(SetWorkPath(folder.c_str()));
+  EXPECT_STREQ(ImageFolder(), folder.c_str());
   EXPECT_NE(GetImage("leg.png"), nullptr);
   EXPECT_EQ(imageBank.count, 1);
 

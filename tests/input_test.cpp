@@ -3,8 +3,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include "app/input.h"
-#include "app/platform.h"
+#include "platform/input.h"
+#include "platform/platform.h"
 #include "tests/harness.h"
 
 namespace {

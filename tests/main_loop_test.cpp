@@ -6,8 +6,8 @@
 #include <SDL.h>
 
 #include "app/app.h"
-#include "app/log.h"
-#include "app/platform.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "scene/scene.h"
 #include "tests/harness.h"
 

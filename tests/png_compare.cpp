@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/platform.h"
 #include "export/export.h"
+#include "platform/platform.h"
 
 bool ReadPngRgb(const char* path, RgbImage* image) {
   FILE* file = std::fopen(path, "rb");

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "app/dialogs.h"
+#include "platform/dialogs.h"
 #include "tests/project_fixtures.h"
 
 namespace {

@@ -27,7 +27,6 @@ class SceneDraw : public ImageTest {
   void SetUp() override {
     ImageTest::SetUp();
     NewProject();
-    viewShowsEditView = true;
     imageDrawList.count = 0;
     for (const auto& [name, colour] : {std::pair{"red.png", kRed}, std::pair{"green.png", kGreen},
                                        std::pair{"blue.png", kBlue}}) {
@@ -37,7 +36,6 @@ class SceneDraw : public ImageTest {
   }
   void TearDown() override {
     exporting = false;
-    viewShowsEditView = true;
     ImageTest::TearDown();
   }
 
@@ -55,14 +53,14 @@ class SceneDraw : public ImageTest {
   }
 
   // The view's order for one picture: queue reset, image pass, sort, draw, then the overlay.
-  static void DrawPicture(bool onKeyFrame, bool overlay) {
+  static void DrawPicture(bool onKeyFrame, bool overlay, bool editView = true) {
     glLoadIdentity();
     glTranslatef(kOriginX, kOriginY, 0);
     imageDrawList.count = 0;
     DrawObject(project.root, onKeyFrame, false, 0);
     SortQueue();
     DrawQueue();
-    if (overlay) DrawObject(project.root, onKeyFrame, true, 0);
+    if (overlay) DrawObject(project.root, onKeyFrame, true, 0, editView);
   }
 
   static Rgba At(int x, int y) { return ScreenAt(kOriginX + x, kOriginY + y); }
@@ -227,12 +225,12 @@ TEST_F(SceneDraw, GridAndSelectionMarksNeverAppearWhileExporting) {
   exporting = true;
   DrawPicture(true, false);
   const RgbaImage images = ReadScreen(0, 0, 1024, 768);
-  DrawObject(project.root, true, true, 0);
+  DrawObject(project.root, true, true, 0, true);
   const RgbaImage withOverlay = ReadScreen(0, 0, 1024, 768);
   EXPECT_EQ(ComparePictures(images, withOverlay).pixels, 0);
 
   exporting = false;
-  DrawObject(project.root, true, true, 0);
+  DrawObject(project.root, true, true, 0, true);
   const RgbaImage editing = ReadScreen(0, 0, 1024, 768);
   EXPECT_GT(ComparePictures(images, editing).pixels, 1000);
   // The grid: axes darker than the other lines, every 128 units. A line on a pixel boundary
@@ -269,16 +267,14 @@ TEST_F(SceneDraw, VelocityArrowOnlyOnAKeyFrameWithHandSetVelocityInTheEditView) 
   } without[] = {{false, true, 0}, {true, false, 0}, {true, true, 1}};
   for (const auto& c : without) {
     mover->state.autoVelocity = c.autoVelocity;
-    viewShowsEditView = c.editView;
     ClearScreen(kWhite);
-    DrawPicture(c.onKeyFrame, true);
+    DrawPicture(c.onKeyFrame, true, c.editView);
     EXPECT_FALSE(Near(At(-100 + 25, 100), orange, 60));
   }
 
   // No velocity: a dot of a line and no head, and nothing undefined.
   mover->state.autoVelocity = 0;
   mover->state.velocity = Vec3{0, 0, 3};
-  viewShowsEditView = true;
   ClearScreen(kWhite);
   DrawPicture(true, true);
   EXPECT_FALSE(Near(At(-100 - 15, 100 - 9), orange, 60));

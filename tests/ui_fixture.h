@@ -9,8 +9,8 @@
 #include <cstring>
 #include <functional>
 
-#include "app/input.h"
-#include "app/platform.h"
+#include "platform/input.h"
+#include "platform/platform.h"
 #include "tests/harness.h"
 #include "ui/ui.h"
 

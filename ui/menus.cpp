@@ -1,6 +1,6 @@
 // Context menus: at most one open at a time, drawn on top after every window; a left press on
 // an entry yields its command code, 10 x menu number + entry index.
-#include "app/platform.h"
+#include "platform/platform.h"
 #include "ui/ui.h"
 
 const MenuEntryList kMenus[kMenuCount] = {

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/input.h"
-#include "app/platform.h"
+#include "platform/input.h"
+#include "platform/platform.h"
 #include "ui/ui.h"
 #include "ui/ui_internal.h"
 
@@ -316,6 +316,11 @@ bool MouseIn(int x, int y, int w, int h) {
 
 bool MouseInLocal(int x, int y, int w, int h) {
   return MouseIn(x + ui->originX, y + ui->originY, w, h);
+}
+
+bool MouseInRegion() {
+  const int level = ui->depth;
+  return MouseIn(ui->regionX[level], ui->regionY[level], ui->regionW[level], ui->regionH[level]);
 }
 
 void StartTextEdit(char* text, size_t capacity) {

@@ -9,9 +9,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/dialogs.h"
-#include "app/log.h"
-#include "app/platform.h"
+#include "platform/dialogs.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "ui/ui.h"
 
 UiContext* ui = nullptr;
@@ -43,20 +44,6 @@ struct FileCloser {
 using File = std::unique_ptr<FILE, FileCloser>;
 
 uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-bool ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
-  File file(std::fopen(path, "rb"));
-  if (!file) return false;
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
-  long size = std::ftell(file.get());
-  // The largest acceptable image plus a full colour map and id field.
-  const long limit = static_cast<long>(kTgaHeaderSize) + 255 + 65535L * 4 +
-                     static_cast<long>(kMaxTgaSide) * kMaxTgaSide * 4;
-  if (size < 0 || size > limit) return false;
-  std::rewind(file.get());
-  bytes->resize(static_cast<size_t>(size));
-  return std::fread(bytes->data(), 1, bytes->size(), file.get()) == bytes->size();
-}
 
 }  // namespace
 
@@ -108,7 +95,10 @@ bool DecodeTga(const uint8_t* data, size_t size, uint8_t** rgba, int* width, int
 bool ReadTga(const char* path, uint8_t** rgba, int* width, int* height) {
   *rgba = nullptr;
   std::vector<uint8_t> bytes;
-  return ReadWholeFile(path, &bytes) && DecodeTga(bytes.data(), bytes.size(), rgba, width, height);
+  // The largest acceptable image plus a full colour map and id field.
+  const size_t limit =
+      kTgaHeaderSize + 255 + size_t{65535} * 4 + size_t{kMaxTgaSide} * kMaxTgaSide * 4;
+  return ReadWholeFile(path, limit, bytes) && DecodeTga(bytes.data(), bytes.size(), rgba, width, height);
 }
 
 bool LoadTga(Texture& t, const char* path, int flags) {

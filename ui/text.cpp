@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "ui/ui.h"
+#include "ui/ui_internal.h"
 
 namespace {
 
@@ -27,11 +28,6 @@ void EmitGlyph(int cell, int x, int y) {
   glVertex2f(left + width, top + 8);
   glTexCoord2f(s1, 1);
   glVertex2f(left + width, top);
-}
-
-void SetColour(int colour) {
-  const float* rgb = ui->palette[colour < 0 || colour >= kPaletteSize ? 6 : colour];
-  glColor4f(rgb[0], rgb[1], rgb[2], 1.0f);
 }
 
 void BeginText() {

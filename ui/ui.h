@@ -1,7 +1,7 @@
 // The editor's immediate-mode interface toolkit: the skin (TGA images as OpenGL textures), the
 // palette, bitmap text, regions with input routing, windows, scroll areas, in-place text editing
 // and context menus. Reads the pointer, the logical size and the typed character of the window
-// layer (app/platform.h) and Left Alt / Escape of the keyboard snapshot (app/input.h).
+// layer (platform/platform.h) and Left Alt / Escape of the keyboard snapshot (platform/input.h).
 #pragma once
 
 #include <cstddef>
@@ -185,6 +185,9 @@ const char* MakeId(const char* name);  // name + idSuffix, in idBuffer
 bool Interact(int x, int y, int w, int h, const char* id);  // press-hold-release of a rectangle
 bool MouseIn(int x, int y, int w, int h);       // screen coordinates
 bool MouseInLocal(int x, int y, int w, int h);  // region-local coordinates
+// The pointer lies in the visible rectangle of the innermost open region (a list's rows in
+// sight, not its scroll bar or the rows scrolled away).
+bool MouseInRegion();
 
 // Text fields (regions.cpp). The buffer must outlive the edit: finish or cancel before freeing.
 void StartTextEdit(char* text, size_t capacity);

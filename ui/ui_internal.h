@@ -8,3 +8,5 @@ bool RouteInput(const char* id, int x, int y, int w, int h);
 bool AnyPressed();
 // Copies an id, cut to the id size.
 void CopyId(char* to, const char* from);
+// The OpenGL colour of a palette entry (entry 6, black, for one out of range) with alpha.
+void SetColour(int colour, float alpha = 1.0f);

@@ -13,11 +13,6 @@ namespace {
 
 int Nearest(float value) { return static_cast<int>(std::lround(value)); }
 
-void SetColour(int colour, float alpha) {
-  const float* rgb = ui->palette[colour < 0 || colour >= kPaletteSize ? 6 : colour];
-  glColor4f(rgb[0], rgb[1], rgb[2], alpha);
-}
-
 // A solid quad in screen pixels, texturing off.
 void Quad(int x, int y, int w, int h) {
   glDisable(GL_TEXTURE_2D);
@@ -94,6 +89,11 @@ void RunBar(const BarAxis& axis, float* value, const char* id) {
 }
 
 }  // namespace
+
+void SetColour(int colour, float alpha) {
+  const float* rgb = ui->palette[colour < 0 || colour >= kPaletteSize ? 6 : colour];
+  glColor4f(rgb[0], rgb[1], rgb[2], alpha);
+}
 
 bool Window(int* x, int* y, const int* w, const int* h, const char* title, const char* name) {
   UiContext& c = *ui;

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "project/file_io.h"
 #include "project/project_file.h"
 
 namespace {
