@@ -42,12 +42,17 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
   return *a == *b;
 }
 
-// Why settings cannot make a film of their format, or an empty text when they can.
+// True when settings can make a film of their format; false with why otherwise.
 bool CheckSettings(const VideoFileSettings& settings, char* why, size_t whySize) {
+  if (settings.format != VideoFormat::kMp4 && settings.format != VideoFormat::kWebm &&
+      settings.format != VideoFormat::kGif) {
+    SetVideoWhy(why, whySize, "Unknown video format %d", static_cast<int>(settings.format));
+    return false;
+  }
   const char* name = VideoFormatName(settings.format);
   if (settings.width < 1 || settings.height < 1 || settings.width > kMaxVideoSide ||
       settings.height > kMaxVideoSide) {
-    SetVideoWhy(why, whySize, "A %s takes pictures of 1 to %d pixels a side, not %d x %d", name,
+    SetVideoWhy(why, whySize, "%s takes pictures of 1 to %d pixels a side, not %d x %d", name,
                 kMaxVideoSide, settings.width, settings.height);
     return false;
   }
@@ -59,7 +64,7 @@ bool CheckSettings(const VideoFileSettings& settings, char* why, size_t whySize)
   }
   const int most = settings.format == VideoFormat::kGif    ? kMaxGifFps
                    : settings.format == VideoFormat::kWebm ? kMaxWebmFps
-                                                           : kVideoSoundRate;
+                                                           : kMaxMp4Fps;
   if (settings.fps < 1 || settings.fps > most) {
     SetVideoWhy(why, whySize, "%s holds 1 to %d pictures per second, not %d", name, most,
                 settings.fps);

@@ -10,9 +10,10 @@
 
 constexpr int kMaxVideoSide = 4096;     // widest and tallest picture a film takes
 constexpr int kVideoSoundRate = 44100;  // rate of the sound given to AddSound (stereo floats)
+constexpr int kMaxMp4Fps = 44100;       // as fast as a project runs
 constexpr int kMaxWebmFps = 1000;       // WebM counts time in milliseconds
-// GIF counts a picture's time in hundredths of a second, and players show anything shorter
-// than two of them as a tenth of a second.
+// GIF counts a picture's time in hundredths of a second (at 30 fps the pictures last 3 or 4
+// of them, in turn), and players show anything shorter than two of them as a tenth of a second.
 constexpr int kMaxGifFps = 50;
 
 enum class VideoFormat {
