@@ -44,8 +44,8 @@ struct Wave {
 // A wave placed on the timeline. Records live at fixed addresses from insertion to deletion (the
 // table holds pointers), so the mixer may hold one across buffers. The fields the mixer reads
 // while the main thread edits them are atomic; the rest are main-thread only. startSample,
-// startFrame and row change only through MoveClip (the table's order depends on them); label,
-// volume and pan may be written directly.
+// startFrame and row change only through MoveClip and RetimeClips (the table's order and the
+// order published to the mixer depend on them); label, volume and pan may be written directly.
 struct Clip {
   char fileName[kFileNameSize] = "";  // bare sound file name, looked up in the work path
   char label[kNameSize] = "";         // text shown on the clip; starts as fileName

@@ -392,6 +392,40 @@ TEST_F(Commands, AClipKeepsItsFrameWhenTheFrameRateChangesAsTheSavedProjectLoads
   EXPECT_EQ(GetClip(0)->wave->overviewLength, 2 * columnsAt30);
 }
 
+// The mixer plays the order published to it; a frame rate change must publish the new starts,
+// or the clip is heard late or not at all until the project is loaded again.
+TEST_F(Commands, AfterAFrameRateChangeAClipSoundsAsItDoesAfterReloading) {
+  MakeWorkDirectory();
+  std::vector<int16_t> ramp(8000);
+  for (size_t k = 0; k < ramp.size(); ++k) ramp[k] = static_cast<int16_t>(3 * k);
+  ASSERT_TRUE(audiotest::WriteFile(workDirectory_ + "/ramp.wav", audiotest::Wav16(ramp)));
+  ASSERT_EQ(InsertAudioClip("ramp.wav", 30, 1), 0);
+  // From frame 29 for two frames: the frame before the clip and its first frame.
+  auto heardAround = [] {
+    exporting = true;  // keeps the stream's callback (if there is a device) out of the way
+    AudioPlay(29);
+    std::vector<float> out(2 * 2 * 44100 / project.fps);
+    MixAudio(out.data(), static_cast<int>(out.size() / 2));
+    AudioStop();
+    exporting = false;
+    return out;
+  };
+  const std::vector<float> at30 = heardAround();
+  for (int fps : {60, 12, 25}) {
+    SCOPED_TRACE(fps);
+    RunCommand(kCommandFps10 + (fps == 60 ? 7 : fps == 12 ? 1 : 4));
+    ASSERT_EQ(project.fps, fps);
+    const std::vector<float> session = heardAround();
+    const std::string path = workDirectory_ + "/retimed.tvp";
+    ASSERT_TRUE(SaveProject(path.c_str()));
+    ASSERT_TRUE(LoadProject(path.c_str()));
+    EXPECT_EQ(heardAround(), session);
+    EXPECT_NE(session.back(), 0.0f) << "the clip sounds on its frame";
+    EXPECT_EQ(session.front(), 0.0f) << "and not before it";
+  }
+  EXPECT_NE(at30.back(), 0.0f);
+}
+
 TEST_F(Commands, ClipCommandsActOnTheSelectedClipWhileItExists) {
   MakeWorkDirectory();
   WriteWav("beep.wav");
