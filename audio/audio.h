@@ -66,8 +66,14 @@ extern std::atomic<bool> muted;            // global mute; playback keeps advanc
 // The wave table (main thread): the wave loaded for name (byte for byte), or null.
 Wave* GetWave(const char* name);
 // Loads work path + clip.fileName into a new wave and sets clip.wave; false (logged, nothing
-// added) when the file is missing or not an uncompressed WAV file.
+// added, the reason kept for LastSoundProblem) when the file is missing, is not a regular file,
+// is not an uncompressed WAV file or does not fit in the memory left.
 bool LoadSample(Clip& clip);
+// Why the last LoadSample failed, and the reason in words ("not enough memory", "unsupported
+// sample rate (1)"); kNone and "" after one that succeeded.
+enum class SoundProblem { kNone, kUnreadable, kNotUncompressedWav, kNoMemory };
+SoundProblem LastSoundProblem();
+const char* LastSoundProblemText();
 int WaveCount();
 
 // The clip table (main thread), sorted by startFrame; a new clip goes before existing clips

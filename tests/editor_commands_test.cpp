@@ -1,6 +1,8 @@
 // The context-menu commands: objects, key-frame resets and modes, views, frame rates, clips,
 // sound import, mute and both exports, called as the editor frame calls them and, for a few,
 // picked from their menus through the whole editor.
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,7 @@
 #include "editor/commands.h"
 #include "platform/dialogs.h"
 #include "project/project_file.h"
+#include "tests/allocation_fault.h"
 #include "tests/audio_fixtures.h"
 #include "tests/editor_driver.h"
 
@@ -488,6 +491,26 @@ TEST_F(Commands, ASoundThatCannotBeLoadedShowsItsMessage) {
   EXPECT_EQ(dialogs.messages[0].caption, "Error");
   EXPECT_EQ(dialogs.messages[0].text, "Couldn't load sample (needs uncompressed wav)");
   EXPECT_TRUE(dialogs.messages[0].warning);
+
+  // A rate no sound file has is refused like a compressed file; a pipe named like a sound and
+  // a sound too large for the memory left say why, and the program carries on.
+  ASSERT_TRUE(audiotest::WriteFile(folder + "/slow.wav",
+                                   audiotest::Wav16(std::vector<int16_t>(7200, 100), 2, 1)));
+  ASSERT_EQ(mkfifo((folder + "/pipe.wav").c_str(), 0600), 0);
+  ASSERT_TRUE(audiotest::WriteFile(folder + "/long.wav",
+                                   audiotest::Wav16(std::vector<int16_t>(441000, 100))));
+  dialogs.fileAnswers = {folder + "/slow.wav", folder + "/pipe.wav", folder + "/long.wav"};
+  RunCommand(kCommandImportSound);
+  RunCommand(kCommandImportSound);
+  {
+    testalloc::RefuseLargeAllocations scarce(1 << 20);
+    RunCommand(kCommandImportSound);
+  }
+  EXPECT_EQ(ClipCount(), 0);
+  ASSERT_EQ(dialogs.messages.size(), 4u);
+  EXPECT_EQ(dialogs.messages[1].text, "Couldn't load sample (needs uncompressed wav)");
+  EXPECT_EQ(dialogs.messages[2].text, "Couldn't load sample pipe.wav: not a regular file");
+  EXPECT_EQ(dialogs.messages[3].text, "Couldn't load sample long.wav: not enough memory");
 }
 
 TEST_F(Commands, ASoundOutsideTheProjectsFolderIsRefusedWithTheReason) {
