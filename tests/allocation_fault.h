@@ -1,13 +1,15 @@
 // Memory running out, on demand: while a RefuseLargeAllocations lives, the test program's
-// operator new (audio_mixer_test.cpp) throws std::bad_alloc on that thread for every request
-// larger than its limit, as a machine without that much memory left would.
+// operator new (audio_mixer_test.cpp) throws std::bad_alloc for every request larger than its
+// limit, as a machine without that much memory left would. Small requests are served, so the
+// test's own bookkeeping (and any other thread's) goes on.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 namespace testalloc {
 
-extern thread_local size_t refuseAbove;  // 0: every request is served
+extern std::atomic<size_t> refuseAbove;  // 0: every request is served
 
 class RefuseLargeAllocations {
  public:

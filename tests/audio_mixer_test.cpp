@@ -13,7 +13,7 @@ std::atomic<long> countedAllocations{0};
 }  // namespace audiotest
 
 namespace testalloc {
-thread_local size_t refuseAbove = 0;
+std::atomic<size_t> refuseAbove{0};
 }  // namespace testalloc
 
 // GCC takes the malloc/free pair behind these operators for a mismatch once they are inlined.
@@ -25,7 +25,8 @@ thread_local size_t refuseAbove = 0;
 // countAllocations on are counted, and those over a test's limit fail (allocation_fault.h).
 void* operator new(std::size_t size) {
   if (audiotest::countAllocations) ++audiotest::countedAllocations;
-  if (testalloc::refuseAbove != 0 && size > testalloc::refuseAbove) throw std::bad_alloc();
+  const size_t limit = testalloc::refuseAbove.load(std::memory_order_relaxed);
+  if (limit != 0 && size > limit) throw std::bad_alloc();
   void* memory = std::malloc(size == 0 ? 1 : size);
   if (memory == nullptr) throw std::bad_alloc();
   return memory;
