@@ -44,8 +44,8 @@ struct Wave {
 // A wave placed on the timeline. Records live at fixed addresses from insertion to deletion (the
 // table holds pointers), so the mixer may hold one across buffers. The fields the mixer reads
 // while the main thread edits them are atomic; the rest are main-thread only. startSample,
-// startFrame and row change only through MoveClip (the table's order depends on them); label,
-// volume and pan may be written directly.
+// startFrame and row change only through MoveClip and RetimeClips (the table's order and the
+// order published to the mixer depend on them); label, volume and pan may be written directly.
 struct Clip {
   char fileName[kFileNameSize] = "";  // bare sound file name, looked up in the work path
   char label[kNameSize] = "";         // text shown on the clip; starts as fileName
@@ -66,8 +66,14 @@ extern std::atomic<bool> muted;            // global mute; playback keeps advanc
 // The wave table (main thread): the wave loaded for name (byte for byte), or null.
 Wave* GetWave(const char* name);
 // Loads work path + clip.fileName into a new wave and sets clip.wave; false (logged, nothing
-// added) when the file is missing or not an uncompressed WAV file.
+// added, the reason kept for LastSoundProblem) when the file is missing, is not a regular file,
+// is not an uncompressed WAV file or does not fit in the memory left.
 bool LoadSample(Clip& clip);
+// Why the last LoadSample failed, and the reason in words ("not enough memory", "unsupported
+// sample rate (1)"); kNone and "" after one that succeeded.
+enum class SoundProblem { kNone, kUnreadable, kNotUncompressedWav, kNoMemory };
+SoundProblem LastSoundProblem();
+const char* LastSoundProblemText();
 int WaveCount();
 
 // The clip table (main thread), sorted by startFrame; a new clip goes before existing clips

@@ -36,7 +36,21 @@ void FreeOrder(const ClipOrder* order) {
   if (order != &emptyClipOrder) delete order;
 }
 
-void PublishOrder(std::unique_ptr<Clip> deleted = nullptr) {
+// Which clips PublishOrder gives a new start sample before it publishes.
+enum class Restart { kNone, kOneClip, kEveryClip };
+
+// The one place where start samples are stored: the named clips start at their start frame
+// under the project's frame rate, and the order is published with those starts at once. The
+// mixer chooses the clips to sound by the starts in the published order, so a start changed
+// without a new order would be heard late or not at all.
+void PublishOrder(Restart restart, Clip* restarted = nullptr,
+                  std::unique_ptr<Clip> deleted = nullptr) {
+  const int fps = AudioFps();
+  if (restart == Restart::kOneClip && restarted != nullptr) {
+    restarted->startSample.store(FrameToSample(restarted->startFrame, fps));
+  } else if (restart == Restart::kEveryClip) {
+    for (const auto& clip : clips) clip->startSample.store(FrameToSample(clip->startFrame, fps));
+  }
   auto order = std::make_unique<ClipOrder>();
   order->entries.reserve(clips.size());
   for (const auto& clip : clips) {
@@ -81,8 +95,7 @@ void ReclaimRetiredOrders() {
 int ClipCount() { return static_cast<int>(clips.size()); }
 
 void RetimeClips() {
-  const int fps = AudioFps();
-  for (const auto& clip : clips) clip->startSample.store(FrameToSample(clip->startFrame, fps));
+  PublishOrder(Restart::kEveryClip);
   RebuildOverviews();
 }
 
@@ -103,8 +116,6 @@ int InsertAudioClip(const char* name, int startFrame, int row, MissingSound miss
   CopyName(clip->fileName, kFileNameSize, PathFileName(name));
   CopyName(clip->label, kNameSize, clip->fileName);
   clip->startFrame = std::clamp(startFrame, 0, kMaxFrames - 1);
-  clip->startSample = FrameToSample(clip->startFrame, AudioFps());
-  LogMessage("start=%i", clip->startSample.load());
   clip->row = std::clamp(row, 0, kLaneCount - 1);
 
   clip->wave = GetWave(clip->fileName);
@@ -123,8 +134,10 @@ int InsertAudioClip(const char* name, int startFrame, int row, MissingSound miss
   int spot = ClipCount();
   while (spot > 0 && clips[static_cast<size_t>(spot - 1)]->startFrame >= clip->startFrame) --spot;
   LogMessage("spot=%i", spot);
+  Clip* inserted = clip.get();
   clips.insert(clips.begin() + spot, std::move(clip));
-  PublishOrder();
+  PublishOrder(Restart::kOneClip, inserted);
+  LogMessage("start=%i", inserted->startSample.load());
   LogMessage("done");
   return spot;
 }
@@ -146,7 +159,6 @@ int MoveClip(int index, int startFrame, int row) {
   }
   clip->startFrame = startFrame;
   clip->row = row;
-  clip->startSample = static_cast<int32_t>(start);
 
   // The moved clip travels past its neighbours until the table is sorted again.
   for (;;) {
@@ -164,7 +176,7 @@ int MoveClip(int index, int startFrame, int row) {
       break;
     }
   }
-  PublishOrder();
+  PublishOrder(Restart::kOneClip, clip);
   return index;
 }
 
@@ -174,7 +186,7 @@ bool DeleteClip(int index) {
   clips.erase(clips.begin() + index);
   // Silent at once; the mixer may hold the record until its next list rebuild.
   clip->volume = 0.0f;
-  PublishOrder(std::move(clip));
+  PublishOrder(Restart::kNone, nullptr, std::move(clip));
   return true;
 }
 

@@ -1,12 +1,15 @@
 // The PortAudio output stream (V19 interface): 44100 Hz, stereo, 32-bit float, 512 frames per
 // buffer. It runs from start-up to shut-down and is only stopped around a new project; silence
-// comes from the mixer. A machine without a sound device simply runs silent.
+// comes from the mixer. A machine without a sound device simply runs silent, and so does one
+// whose ALSA configuration defines no device (PortAudio would abort on it).
 
+#include <alsa/asoundlib.h>
 #include <dlfcn.h>
 #include <portaudio.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "audio/audio_internal.h"
 #include "platform/log.h"
@@ -35,8 +38,42 @@ void QuietSoundLibraries() {
   }
 }
 
+// PCM definitions that PortAudio 19.6 leaves out of its device list.
+bool PortAudioIgnores(const char* id) {
+  for (const char* ignored : {"hw", "plughw", "plug", "dsnoop", "tee", "file", "null", "shm",
+                              "cards", "rate_convert"}) {
+    if (std::strcmp(id, ignored) == 0) return true;
+  }
+  return false;
+}
+
+// True when ALSA's configuration defines no PCM device that PortAudio would list. PortAudio
+// 19.6 then fails an assertion in its device scan and ends the program, whether or not there are
+// sound cards (their hardware devices alone do not save it). The cards are counted for the log.
+bool AlsaListsNoDevice() {
+  int cards = 0;
+  for (int card = -1; snd_card_next(&card) == 0 && card >= 0;) ++cards;
+  int devices = 0;
+  snd_config_t* pcms = nullptr;
+  if (snd_config_update() >= 0 && snd_config != nullptr &&
+      snd_config_search(snd_config, "pcm", &pcms) >= 0) {
+    snd_config_iterator_t i, next;
+    snd_config_for_each(i, next, pcms) {
+      const char* id = nullptr;
+      if (snd_config_get_id(snd_config_iterator_entry(i), &id) >= 0 && id != nullptr &&
+          !PortAudioIgnores(id)) {
+        ++devices;
+      }
+    }
+  }
+  if (devices > 0) return false;
+  LogMessage("audio: ALSA defines no PCM device (%d sound cards), sound is off", cards);
+  return true;
+}
+
 void OpenStream() {
   QuietSoundLibraries();
+  if (!portAudioUp && AlsaListsNoDevice()) return;
   if (!portAudioUp) {
     const PaError error = Pa_Initialize();
     if (error != paNoError) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 namespace {
 
@@ -164,7 +163,7 @@ bool ReadFormatChunk(const uint8_t* chunk, size_t size, WavFormat& format, WavPr
     return Refuse(problem, "unsupported compression format (%i)", code);
   }
   if (channels == 0) return Refuse(problem, "no channels");
-  if (rate == 0 || rate > static_cast<uint32_t>(std::numeric_limits<int>::max())) {
+  if (rate < static_cast<uint32_t>(kMinSampleRate) || rate > static_cast<uint32_t>(kMaxSampleRate)) {
     return Refuse(problem, "unsupported sample rate (%i)", static_cast<int>(rate & 0x7FFFFFFF));
   }
   if (!ChooseEncoding(code, bits, format, problem)) return false;

@@ -14,6 +14,10 @@ constexpr int kOverviewMinColumns = 16;
 constexpr int kOverviewMaxHeight = 14;
 // Longest sound accepted, in frames at 44100 Hz (one hour): a header cannot make us allocate more.
 constexpr int64_t kMaxWaveFrames = int64_t{kMixRate} * 60 * 60;
+// Sample rates a sound file may have. Within them one frame of the file becomes at most 44.1
+// frames at 44100 Hz, so what a sound takes in memory follows from the file's size.
+constexpr int kMinSampleRate = 1000;
+constexpr int kMaxSampleRate = 768000;
 
 enum class WavEncoding { kUnsigned8, kSigned16, kSigned24, kSigned32, kFloat32, kFloat64 };
 
@@ -36,7 +40,7 @@ struct WavProblem {
 
 // Walks the chunks of a RIFF WAVE file and reads its "fmt " and "data" chunks. Accepts integer
 // PCM of 8 to 32 bits, 32- and 64-bit float, and WAVE_FORMAT_EXTENSIBLE with a PCM or float
-// sub-format; false with the reason for anything else.
+// sub-format, at kMinSampleRate..kMaxSampleRate; false with the reason for anything else.
 bool ReadWavFormat(const uint8_t* bytes, size_t size, WavFormat& format, WavProblem& problem);
 
 // Frames after conversion to 44100 Hz: 44100 / rate x frames rounded to nearest (ties to even).

@@ -261,7 +261,19 @@ void ImportSound() {
   }
   const int index = InsertAudioClip(name, editor.laneMenuFrame, editor.laneMenuRow);
   if (index < 0) {
-    ShowMessage("Error", "Couldn't load sample (needs uncompressed wav)", true);
+    // A file the reader refuses (compressed, or at a rate no sound file has) asks for a plain
+    // WAV file; anything else says what went wrong.
+    char text[kFileNameSize + 200];
+    if (ClipCount() >= kMaxClips) {
+      std::snprintf(text, sizeof text, "Couldn't load sample %s: the project holds %d clips.",
+                    name, kMaxClips);
+    } else if (LastSoundProblem() == SoundProblem::kNotUncompressedWav) {
+      std::snprintf(text, sizeof text, "Couldn't load sample (needs uncompressed wav)");
+    } else {
+      std::snprintf(text, sizeof text, "Couldn't load sample %s: %s", name,
+                    LastSoundProblemText());
+    }
+    ShowMessage("Error", text, true);
     return;
   }
   editor.selectedClip = index;

@@ -71,9 +71,10 @@ void RunImageEntryCommand(int code);
 // Image import. Where the chosen file goes: a new entry (the first free one, else appended) or
 // the entry of the selected row.
 enum class ImageSlot { kNew, kSelectedRow };
-// Asks for a PNG file and stores its bare name in the selected object's image child. False when
-// nothing changed: no image child, no room (the user is told), an invalid row, a cancelled
-// dialog or a file name that does not fit.
+// Asks for a PNG file and stores its bare name in the selected object's image child. A file
+// that cannot be loaded is stored all the same, and the user told why ("Couldn't load image
+// NAME: REASON"). False when nothing changed: no image child, no room (the user is told), an
+// invalid row, a cancelled dialog or a file name that does not fit.
 bool ImportImage(ImageSlot slot);
 // Copies the image choice of the selected frame range right behind it, selects the copy and
 // moves the current frame on by the range's length. Frames past 1999 are not written. False
@@ -85,5 +86,6 @@ bool RepeatImages();
 void ImageEntryName(const char* bareFile, char* name, int nameSize);
 // Makes a file chosen for import findable the way the project finds its files (work path + bare
 // name): with no work path yet (a project never saved) the file's folder becomes the work path.
-// True when work path + the bare name names an existing file.
+// True when work path + the bare name names something that exists (a file that cannot be
+// read is reported when it is loaded).
 bool AdoptImportFolder(const char* chosenPath);

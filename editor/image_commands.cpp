@@ -10,6 +10,7 @@
 
 #include "editor/commands.h"
 #include "editor/editor_state.h"
+#include "images/image_bank.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/log.h"
@@ -68,8 +69,9 @@ bool AdoptImportFolder(const char* chosenPath) {
   if (project.workPath[0] == '\0') SetWorkPath(chosenPath);
   char found[kFileNameSize * 2];
   std::snprintf(found, sizeof found, "%s%s", project.workPath, PathFileName(chosenPath));
+  // Anything of that name counts: a file that cannot be read is reported when it is loaded.
   std::error_code error;
-  return std::filesystem::is_regular_file(found, error);
+  return std::filesystem::exists(found, error);
 }
 
 void EditAlignment() {
@@ -142,6 +144,13 @@ bool ImportImage(ImageSlot slot) {
                   "file into it to see it.",
                   file, project.workPath);
     ShowMessage("Info", text, true);
+  } else if (GetImage(entry.file) == nullptr) {
+    // The entry stays, so the image appears once the file is mended; the list marks it.
+    const char* reason = ImageFailureReason(entry.file);
+    char text[kFileNameSize + kImageProblemSize + 64];
+    std::snprintf(text, sizeof text, "Couldn't load image %s: %s", entry.file,
+                  reason != nullptr ? reason : "unknown reason");
+    ShowMessage("Error", text, true);
   }
   return true;
 }

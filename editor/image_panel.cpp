@@ -4,6 +4,7 @@
 
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "images/image_bank.h"
 #include "ui/ui.h"
 
 namespace {
@@ -11,6 +12,7 @@ namespace {
 constexpr int kImageMenu = 8;  // "import image", "flip ...", "rename [CLICK]", "delete [DEL]"
 constexpr int kListMenu = 7;   // "import new image [INSERT]"
 constexpr int kNamePartWidth = kImageRowWidth - kFrameColumnWidth;
+constexpr int kMissingColour = 11;  // the red of a clip whose sound file is missing
 
 // The held left button began on the list itself, not on the title bar, the scroll bar or a
 // context menu: only such a press sweeps the frame column. Cleared while the button is up.
@@ -49,6 +51,14 @@ bool SelectRow(ImageTrack& track, int r) {
   return false;
 }
 
+// " (missing)" or " (unreadable)" for an entry whose file cannot be loaded, "" otherwise.
+const char* LoadMark(const ImageEntry& entry) {
+  if (entry.file[0] == '\0' || GetImage(entry.file) != nullptr) return "";
+  bool missing = false;
+  ImageFailureReason(entry.file, &missing);
+  return missing ? " (missing)" : " (unreadable)";
+}
+
 void DrawRow(const ImageTrack& track, int r, int shown) {
   const int top = kImageRowHeight * r;
   int textColour = 6;
@@ -63,8 +73,11 @@ void DrawRow(const ImageTrack& track, int r, int shown) {
   // The number stays black; only the name takes the selection colour. Names are text, never
   // formats, and a name from a file may fill its whole field.
   if (r >= 1) {
-    DrawTextFormat(5, top, textColour, "%.3i: %.*s", r - 1, kNameSize - 1,
-                   track.entries[r - 1].name);
+    const ImageEntry& entry = track.entries[r - 1];
+    // An entry whose file cannot be loaded shows nothing in the view; the list says why.
+    const char* mark = LoadMark(entry);
+    if (mark[0] != '\0') textColour = kMissingColour;
+    DrawTextFormat(5, top, textColour, "%.3i: %.*s%s", r - 1, kNameSize - 1, entry.name, mark);
     DrawTextFormat(5, top, 6, "%.3i:", r - 1);
   } else {
     if (textColour == 6) textColour = 15;

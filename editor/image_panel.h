@@ -1,8 +1,9 @@
 // The image window: the images of the selected object as a list, led by an invisible row that
 // stands for showing no image. Pressing and sweeping the frame column chooses the image of the
 // current frame (or of the timeline's selected frame range); a click in the name part selects
-// an entry and a second one renames it; right clicks open the image menus. Builds on the scene
-// model (scene/), the toolkit (ui/) and the editor state.
+// an entry and a second one renames it; right clicks open the image menus. An entry whose file
+// cannot be loaded is named in red with " (missing)" or " (unreadable)". Builds on the scene
+// model (scene/), the image bank (images/), the toolkit (ui/) and the editor state.
 #pragma once
 
 #include "scene/scene.h"

@@ -19,6 +19,7 @@ namespace {
 // Palette entries by their use here.
 constexpr int kBlack = 6, kWhite = 9, kRed = 11, kCursorBrown = 0, kLightGrey = 10;
 constexpr int kGreyGreen = 15, kLaneGrey = 8, kClipBlue = 12, kWaveBlue = 13, kDarkGrey = 14;
+constexpr int kVelocityGrey = 8;  // the edit view's velocity handle, which manual keys carry
 
 constexpr int kContentWidth = 3840;
 constexpr int kBandRight = 737;  // bands span window x 0..737
@@ -28,6 +29,13 @@ constexpr float kVolumePerPixel = 0.02f, kPanPerPixel = 0.04f;
 constexpr int kKeyMenu = 6, kSelectionMenu = 9, kClipMenu = 11, kLaneMenu = 12, kFpsMenu = 13;
 
 bool IsTimelineDrag(int dragState) { return dragState >= 11 && dragState <= 19; }
+
+// A manual key's marker centred on (cx, cy), where the skin markers have their middle: a
+// triangle pointing down, grey inside a black edge, 9 pixels wide like the auto key's diamond.
+void DrawManualKeyMarker(int cx, int cy) {
+  for (int r = 0; r < 5; ++r) FillRect(cx - 4 + r, cy - 2 + r, 9 - 2 * r, 1, kBlack);
+  for (int r = 0; r < 3; ++r) FillRect(cx - 2 + r, cy - 1 + r, 5 - 2 * r, 1, kVelocityGrey);
+}
 
 // The pointer in window coordinates, the frame and lane under it.
 struct Pointer {
@@ -283,6 +291,7 @@ void RunFrameStrip(KeyTrack& track, const ImageTrack* images) {
     }
     const int image = KeyMarkerImage(track, i);
     if (image >= 0) DrawImage(ui->skin[image], x - 4, 27);
+    if (image == kManualKeyMarker) DrawManualKeyMarker(x + 3, 34);
     if (i == project.selectedKey) DrawImage(ui->skin[kSkinKeySelected], x - 4, 27);
   }
 }
@@ -309,7 +318,7 @@ int KeyMarkerImage(const KeyTrack& track, int index) {
     case kStationary:
       return kSkinKeyStationary;
     default:
-      return -1;  // manual keys show only the selection mark
+      return kManualKeyMarker;
   }
 }
 

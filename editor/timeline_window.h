@@ -25,7 +25,10 @@ void DrawTimelineWindow();
 int TimelineFrameAt(int windowX, int scrollPixels);
 // The lane under a pointer at window y, 0..6.
 int TimelineLaneAt(int windowY);
-// The skin entry of key index's marker, or -1 for none (a manual key that is not selected).
+// KeyMarkerImage's answer for a manual key: no skin image, but a triangle drawn in the grey of
+// the edit view's velocity handle.
+constexpr int kManualKeyMarker = -2;
+// The skin entry of key index's marker, kManualKeyMarker, or -1 when index names no key.
 int KeyMarkerImage(const KeyTrack& track, int index);
 // After key moved's frame changed: moves it past its neighbours until the track is in frame
 // order again; its new index.

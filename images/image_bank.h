@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +20,8 @@ constexpr int kImageNameSize = 512;    // stored image file names, NUL included
 constexpr int kMaxPngSide = 8192;      // wider or taller images are refused
 constexpr int64_t kMaxPngPixels = int64_t{1} << 24;  // and so are images of more pixels
 constexpr size_t kMaxPngFileBytes = size_t{256} << 20;
+constexpr size_t kPngHeaderBytes = 33;  // the signature and the image header chunk
+constexpr int kImageProblemSize = 128;  // reasons a load failed, NUL included
 constexpr int kMaxAtlasSide = 1024;    // side of a shared tile texture, in texels
 
 // How TileBuffer stores the cells of non-empty tiles. Both give the same pictures; the atlas
@@ -49,6 +52,26 @@ struct AtlasPage {
   int32_t cellsUsed = 0;
 };
 
+// What a file looked like when it was read: a load that failed is not tried again until this
+// changes (the file appears, or is written again).
+struct FileStamp {
+  bool exists = false;
+  uint64_t size = 0;
+  int64_t modified = 0;  // nanoseconds since 1970
+  uint64_t inode = 0;
+  bool operator==(const FileStamp& o) const {
+    return exists == o.exists && size == o.size && modified == o.modified && inode == o.inode;
+  }
+};
+
+// A name whose file could not be loaded, and why.
+struct ImageFailure {
+  FileStamp stamp;                       // the file when the load was tried
+  char reason[kImageProblemSize] = "";   // "not a PNG file", "the file is truncated", ...
+  bool missing = false;      // there was no file of that name
+  bool outOfMemory = false;  // the file may be fine: tried again on every request
+};
+
 // Every image of the project in load order. Entries are never removed singly; a new project
 // and shut-down empty the whole bank.
 struct ImageBank {
@@ -61,6 +84,8 @@ struct ImageBank {
   int32_t atlasSide = 0;           // texels, fixed when the first page is made
   TileStorage storage = TileStorage::kAtlas;
   char folder[kImageNameSize] = "";  // see SetImageFolder
+  // Names whose load failed, until their file changes or the bank or its folder does.
+  std::unordered_map<std::string, ImageFailure> failures;
 };
 
 // The one bank; main thread only (textures are made while the OpenGL context is current).
@@ -78,11 +103,18 @@ void FreeImageBank();
 // What a new project does to the bank: frees it if it holds images, then initialises it.
 void NewProjectImages();
 // The image stored under name, loading it on first use; null when it cannot be had. Names match
-// exactly (case matters), the first match wins, and a failed load is tried again next time.
+// exactly (case matters) and the first match wins. A failed load is remembered with the file's
+// size and time and tried again only once the file appears or changes, so a broken image costs
+// one look at its file per request, not a decoding.
 TiledImage* GetImage(const char* name);
+// Why the last load of name failed, with missing set when no file of that name was there;
+// null when no failure is remembered (the image is loaded or was never asked for).
+const char* ImageFailureReason(const char* name, bool* missing = nullptr);
 // Reads the image folder + name and cuts it into tiles; null when the name is not a bare file
-// name, the file is missing, damaged or too large. The record is not added to the bank.
-TiledImage* LoadTiledImagePNG(const char* name);
+// name, the file is missing, not a regular file, damaged, too large or needs more memory than
+// is left, with the reason, missing and outOfMemory filled in failure when given (its stamp
+// is left alone). The record is not added to the bank.
+TiledImage* LoadTiledImagePNG(const char* name, ImageFailure* failure = nullptr);
 // Cuts width x height RGBA pixels (row 0 at the top) into tiles stored as imageBank.storage
 // says. Null for a negative size. Free a record the bank does not hold with FreeTiledImage.
 TiledImage* TileBuffer(const uint8_t* pixels, int width, int height);
@@ -98,15 +130,32 @@ bool FillTileCell(const uint8_t* pixels, int width, int height, int row, int col
 // with no '/', '\\' or "..".
 bool IsBareFileName(const char* name);
 
+// What the first kPngHeaderBytes of a PNG file say about the image.
+struct PngHeader {
+  uint32_t width = 0, height = 0;
+  int bitDepth = 0;
+  int colourType = 0;  // 0 grey, 2 RGB, 3 palette, 4 grey and alpha, 6 RGBA
+};
+// Checks the signature and the image header before anything else is read: false, with the
+// reason in problem, for a file that is not a PNG file, is cut short there, or holds an image
+// of no pixels or over kMaxPngSide or kMaxPngPixels.
+bool ReadPngHeader(const uint8_t* data, size_t size, PngHeader& header, char* problem,
+                   size_t problemSize);
+// The most bytes worth reading for a PNG file of that header: its pixels stored without any
+// compression twice over, plus 16 MiB of other chunks, and never over kMaxPngFileBytes.
+size_t LargestPngFile(const PngHeader& header);
+
 // A PNG file decoded to 8-bit RGBA.
 struct DecodedPng {
   int32_t width = 0, height = 0;
   int32_t channels = 0;       // channels as stored: 1 grey, 2 grey+alpha, 3 RGB, 4 RGBA
   std::vector<uint8_t> rgba;  // width x height x 4 bytes, top row first
-  char problem[128] = "";     // why decoding failed
+  char problem[kImageProblemSize] = "";  // why decoding failed
+  bool outOfMemory = false;   // it failed for want of memory for the pixels
 };
 // Decodes every colour type and bit depth (palettes with transparency, grey, grey and alpha,
 // 1 to 16 bits, interlaced) to 8-bit RGBA; 16-bit samples are rounded to 8 bits and gamma is
-// not applied. False, with the reason in out.problem, for damaged or truncated data and for
-// images over kMaxPngSide or kMaxPngPixels. Touches no file, no OpenGL and no global state.
+// not applied. False, with the reason in out.problem, for damaged or truncated data, for
+// images over kMaxPngSide or kMaxPngPixels and when memory for the pixels runs out. Touches no
+// file, no OpenGL and no global state.
 bool DecodePng(const uint8_t* data, size_t size, DecodedPng& out);

@@ -3,9 +3,11 @@
 // frames it jumps over, and ReadPng keeps only plain locals that are not changed after setjmp.
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "images/image_bank.h"
 
@@ -88,14 +90,65 @@ bool ReadPng(png_structp png, png_infop info, PngSource& source, DecodedPng& out
   return true;
 }
 
+uint32_t BigEndian32(const uint8_t* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
+}
+
+bool NoHeader(char* problem, size_t problemSize, const char* reason) {
+  std::snprintf(problem, problemSize, "%s", reason);
+  return false;
+}
+
 }  // namespace
+
+bool ReadPngHeader(const uint8_t* data, size_t size, PngHeader& header, char* problem,
+                   size_t problemSize) {
+  header = PngHeader();
+  if (data == nullptr || size < 8 || png_sig_cmp(data, 0, 8) != 0) {
+    return NoHeader(problem, problemSize, "not a PNG file");
+  }
+  if (size < kPngHeaderBytes) return NoHeader(problem, problemSize, "the file is truncated");
+  if (BigEndian32(data + 8) != 13 || std::memcmp(data + 12, "IHDR", 4) != 0) {
+    return NoHeader(problem, problemSize, "the file is damaged (no image header)");
+  }
+  header.width = BigEndian32(data + 16);
+  header.height = BigEndian32(data + 20);
+  header.bitDepth = data[24];
+  header.colourType = data[25];
+  if (header.width == 0 || header.height == 0) {
+    return NoHeader(problem, problemSize, "the image is empty");
+  }
+  if (header.width > static_cast<uint32_t>(kMaxPngSide) ||
+      header.height > static_cast<uint32_t>(kMaxPngSide)) {
+    std::snprintf(problem, problemSize, "the image is %u x %u pixels, more than %d a side",
+                  header.width, header.height, kMaxPngSide);
+    return false;
+  }
+  if (uint64_t{header.width} * header.height > static_cast<uint64_t>(kMaxPngPixels)) {
+    std::snprintf(problem, problemSize, "the image is %u x %u pixels, more than %lld in all",
+                  header.width, header.height, static_cast<long long>(kMaxPngPixels));
+    return false;
+  }
+  return true;
+}
+
+size_t LargestPngFile(const PngHeader& header) {
+  // Samples per pixel by colour type; unknown types count as the widest so the bound stays one.
+  int channels = 4;
+  if (header.colourType == 0 || header.colourType == 3) channels = 1;
+  if (header.colourType == 4) channels = 2;
+  if (header.colourType == 2) channels = 3;
+  const int depth = header.bitDepth >= 1 && header.bitDepth <= 16 ? header.bitDepth : 16;
+  const uint64_t bits = uint64_t{header.width} * channels * depth;
+  const uint64_t raw = uint64_t{header.height} * ((bits + 7) / 8 + 1);
+  const uint64_t largest = 2 * raw + (uint64_t{16} << 20);
+  return static_cast<size_t>(std::min<uint64_t>(largest, kMaxPngFileBytes));
+}
 
 bool DecodePng(const uint8_t* data, size_t size, DecodedPng& out) {
   out = DecodedPng();
-  if (data == nullptr || size < 8 || png_sig_cmp(data, 0, 8) != 0) {
-    std::snprintf(out.problem, sizeof out.problem, "not a PNG file");
-    return false;
-  }
+  PngHeader header;
+  if (!ReadPngHeader(data, size, header, out.problem, sizeof out.problem)) return false;
   PngSource source{data, size, 0, out.problem};
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &source, OnPngError,
                                            OnPngWarning);
@@ -110,7 +163,14 @@ bool DecodePng(const uint8_t* data, size_t size, DecodedPng& out) {
     return false;
   }
   std::vector<png_bytep> rows;
-  const bool decoded = ReadPng(png, info, source, out, rows);
+  bool decoded = false;
+  // The pixels are the one large allocation; without memory for them the file is refused.
+  try {
+    decoded = ReadPng(png, info, source, out, rows);
+  } catch (const std::bad_alloc&) {
+    std::snprintf(out.problem, sizeof out.problem, "not enough memory for the image");
+    out.outOfMemory = true;
+  }
   png_destroy_read_struct(&png, &info, nullptr);
   if (!decoded) {
     out.rgba.clear();

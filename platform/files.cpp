@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "platform/log.h"
@@ -80,32 +83,95 @@ const char* PathFileName(const char* path) {
   return bare;
 }
 
+namespace {
+
+// Puts reason in why (when given); always false.
+bool GiveReason(const char* reason, char* why, size_t whySize) {
+  if (why != nullptr && whySize > 0) std::snprintf(why, whySize, "%s", reason);
+  return false;
+}
+
+// Puts reason in why (when given) and the log; always false.
+bool RefuseRead(const char* path, const char* reason, char* why, size_t whySize) {
+  LogMessage("\"%s\": %s", path, reason);
+  return GiveReason(reason, why, whySize);
+}
+
+}  // namespace
+
+ReadableFile::~ReadableFile() {
+  if (fd >= 0) close(fd);
+}
+
+bool OpenReadableFile(const char* path, ReadableFile& file, char* why, size_t whySize) {
+  if (file.fd >= 0) close(file.fd);
+  file.fd = -1;
+  file.size = 0;
+  if (path == nullptr || path[0] == '\0') return RefuseRead("", "no file name", why, whySize);
+  // Opening a pipe for reading waits for a writer unless it is opened without blocking; only
+  // regular files are read, so nothing else is ever waited for.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return RefuseRead(path, std::strerror(errno), why, whySize);
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool folder = S_ISDIR(info.st_mode);
+    close(fd);
+    return RefuseRead(path, folder ? "a folder, not a file" : "not a regular file", why, whySize);
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  file.fd = fd;
+  file.size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
+bool ReadFileBytes(ReadableFile& file, size_t count, std::vector<uint8_t>& bytes, char* why,
+                   size_t whySize) {
+  if (file.fd < 0) return GiveReason("the file is not open", why, whySize);
+  const size_t start = bytes.size();
+  size_t done = 0;
+  try {
+    // The size found at opening is what is expected; a file that grows meanwhile is read on in
+    // pieces, so a wrong size never makes a large allocation.
+    const uint64_t expected = file.size < count ? file.size : count;
+    bytes.resize(start + static_cast<size_t>(expected));
+    while (done < count) {
+      if (bytes.size() == start + done) {
+        bytes.resize(start + done + std::min<size_t>(count - done, 65536));
+      }
+      const ssize_t got = read(file.fd, bytes.data() + start + done, bytes.size() - start - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        const int error = errno;
+        bytes.resize(start);
+        return GiveReason(std::strerror(error), why, whySize);
+      }
+      if (got == 0) break;
+      done += static_cast<size_t>(got);
+    }
+  } catch (const std::bad_alloc&) {
+    bytes.resize(std::min(bytes.size(), start));
+    bytes.shrink_to_fit();
+    return GiveReason("not enough memory to read it", why, whySize);
+  }
+  bytes.resize(start + done);
+  return true;
+}
+
 bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes, char* why,
                    size_t whySize) {
   bytes.clear();
-  auto fail = [&](int fd, const char* reason) {
-    LogMessage("\"%s\": %s", path, reason);
-    if (why != nullptr && whySize > 0) std::snprintf(why, whySize, "%s", reason);
-    if (fd >= 0) close(fd);
-    return false;
-  };
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail(-1, std::strerror(errno));
-  // Only regular files: a device or a pipe could feed the reader without end.
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return fail(fd, "not a regular file");
-  if (static_cast<uint64_t>(info.st_size) > limit) return fail(fd, "the file is too large");
-  bytes.reserve(static_cast<size_t>(info.st_size));
-  uint8_t buffer[65536];
-  for (;;) {
-    const ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return fail(fd, std::strerror(errno));
-    if (got == 0) break;
-    if (bytes.size() + static_cast<size_t>(got) > limit) return fail(fd, "the file is too large");
-    bytes.insert(bytes.end(), buffer, buffer + got);
+  ReadableFile file;
+  if (!OpenReadableFile(path, file, why, whySize)) return false;
+  if (file.size > limit) return RefuseRead(path, "the file is too large", why, whySize);
+  // One byte more than the limit tells a file that grew past it since it was opened.
+  char reason[128] = "";
+  if (!ReadFileBytes(file, limit < SIZE_MAX ? limit + 1 : limit, bytes, reason, sizeof reason)) {
+    return RefuseRead(path, reason, why, whySize);
   }
-  close(fd);
+  if (bytes.size() > limit) {
+    bytes.clear();
+    return RefuseRead(path, "the file is too large", why, whySize);
+  }
   return true;
 }
 

@@ -7,6 +7,24 @@
 #include <cstdint>
 #include <vector>
 
+// A regular file open for reading; the descriptor is closed when the record goes.
+struct ReadableFile {
+  int fd = -1;
+  uint64_t size = 0;  // bytes when it was opened
+  ReadableFile() = default;
+  ReadableFile(const ReadableFile&) = delete;
+  ReadableFile& operator=(const ReadableFile&) = delete;
+  ~ReadableFile();
+};
+// Opens path for reading when it is a regular file. A pipe, a device or a folder is refused
+// without ever waiting for a writer. False (logged, the reason in why when given) otherwise.
+bool OpenReadableFile(const char* path, ReadableFile& file, char* why = nullptr,
+                      size_t whySize = 0);
+// Appends up to count further bytes of file to bytes (fewer where the file ends); false with
+// the reason when reading fails or memory for them runs out.
+bool ReadFileBytes(ReadableFile& file, size_t count, std::vector<uint8_t>& bytes,
+                   char* why = nullptr, size_t whySize = 0);
+
 // Reads the whole regular file at path into bytes; false (logged, and the reason in why when
 // given) when it cannot be opened or read, is not a regular file or is larger than limit.
 bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes,

@@ -66,6 +66,37 @@ void TakeTree(LoadedProject& loaded) {
 
 ProjectFileHook projectFileHook = nullptr;
 
+// Reads a project file: its size and its start are judged before the rest is read, so a large
+// file of anything else costs nothing. False with the reason in problem.
+bool ReadProjectFile(const char* path, std::vector<uint8_t>& bytes, ProjectProblem& problem) {
+  ReadableFile file;
+  if (!OpenReadableFile(path, file, problem.message, sizeof problem.message)) return false;
+  if (file.size > kMaxProjectFileBytes) {
+    std::snprintf(problem.message, sizeof problem.message,
+                  "the file is larger than any project (%llu bytes)",
+                  static_cast<unsigned long long>(file.size));
+    LogMessage("LoadProject: %s: \"%s\"", problem.message, path);
+    return false;
+  }
+  if (!ReadFileBytes(file, kProjectStartBytes, bytes, problem.message, sizeof problem.message)) {
+    return false;
+  }
+  if (!CheckProjectStart(bytes.data(), bytes.size(), problem)) {
+    LogMessage("LoadProject: %s at byte %zu of \"%s\"", problem.message, problem.offset, path);
+    return false;
+  }
+  // One byte more than the largest project tells a file that grew since it was opened.
+  if (!ReadFileBytes(file, kMaxProjectFileBytes + 1 - bytes.size(), bytes, problem.message,
+                     sizeof problem.message)) {
+    return false;
+  }
+  if (bytes.size() > kMaxProjectFileBytes) {
+    std::snprintf(problem.message, sizeof problem.message, "the file is larger than any project");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void SetProjectFileHook(ProjectFileHook hook) { projectFileHook = hook; }
@@ -166,9 +197,7 @@ bool LoadProject(const char* path, ProjectProblem* problem) {
     return false;
   }
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(path, kMaxProjectFileBytes, bytes, found.message, sizeof found.message)) {
-    return false;
-  }
+  if (!ReadProjectFile(path, bytes, found)) return false;
   LoadedProject loaded;
   if (!ReadProject(bytes.data(), bytes.size(), loaded, found)) {
     LogMessage("LoadProject: %s at byte %zu of \"%s\"", found.message, found.offset, path);

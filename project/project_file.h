@@ -17,10 +17,20 @@
 // they bound what a damaged file can make the reader allocate.
 constexpr int kMaxProjectObjects = kMaxObjects;
 constexpr int kMaxProjectClips = kMaxClips;
-constexpr size_t kMaxProjectFileBytes = size_t{1} << 30;
 constexpr int kMaxProjectFps = 44100;  // a frame is at least one sample long
 constexpr int kKeyRecordBytes = 64;
 constexpr int kClipRecordBytes = 32;  // followed by the file name and the label
+// The largest object record: name, kind, vector, state, hidden, full key and image tracks
+// with the longest names and every frame stored, child count.
+constexpr size_t kMaxObjectRecordBytes =
+    kNameSize + 4 + 12 + kKeyRecordBytes + 1 + 1 + 4 + size_t{kMaxKeys} * kKeyRecordBytes + 1 +
+    4 + size_t{kMaxImages} * (kNameSize + kFileNameSize + 2) + 4 + size_t{kMaxFrames} * 4 + 4;
+// The largest valid file (about 514 MB): a bigger one is refused before it is read.
+constexpr size_t kMaxProjectFileBytes =
+    4 + size_t{kMaxProjectObjects} * kMaxObjectRecordBytes + 12 +
+    size_t{kMaxProjectClips} * (kClipRecordBytes + kFileNameSize + kNameSize);
+// A file's start that CheckProjectStart judges: the frame rate, the root's name and its kind.
+constexpr size_t kProjectStartBytes = 4 + kNameSize + 4;
 
 // A clip as the file holds it.
 struct ClipRecord {
@@ -68,6 +78,10 @@ std::vector<uint8_t> WriteProject(PoseBytes poses = PoseBytes::kAsEvaluated);
 // every count, string, kind and range is valid; otherwise problem says why and loaded is empty.
 // Changes nothing global.
 bool ReadProject(const uint8_t* data, size_t size, LoadedProject& loaded, ProjectProblem& problem);
+// Checks the start of a file (at most kProjectStartBytes; fewer only when the file is that
+// short) before the rest is read: a frame rate of 1..44100, then a root object. False with the
+// reason in problem, as ReadProject would give it.
+bool CheckProjectStart(const uint8_t* data, size_t size, ProjectProblem& problem);
 // Makes loaded the open project: a new project first, then its tree, frame rate and play range,
 // the current frame at the play start, the root selected, the clips placed with their labels,
 // volumes and pans (a clip whose sound file is missing is kept silent), and the tree evaluated

@@ -249,11 +249,16 @@ bool ReadClip(ByteReader& r, ClipRecord& clip) {
   return true;
 }
 
-bool ReadAll(ByteReader& r, LoadedProject& loaded) {
-  if (!r.Int(loaded.fps, "the frame rate")) return false;
-  if (loaded.fps <= 0 || loaded.fps > kMaxProjectFps) {
-    return r.Fail("frame rate %d is not 1 to %d", loaded.fps, kMaxProjectFps);
+bool ReadFps(ByteReader& r, int32_t& fps) {
+  if (!r.Int(fps, "the frame rate")) return false;
+  if (fps <= 0 || fps > kMaxProjectFps) {
+    return r.Fail("frame rate %d is not 1 to %d", fps, kMaxProjectFps);
   }
+  return true;
+}
+
+bool ReadAll(ByteReader& r, LoadedProject& loaded) {
+  if (!ReadFps(r, loaded.fps)) return false;
 
   TreeCounts counts;
   loaded.root = new SceneObject();
@@ -289,6 +294,22 @@ bool ReadAll(ByteReader& r, LoadedProject& loaded) {
 }
 
 }  // namespace
+
+bool CheckProjectStart(const uint8_t* data, size_t size, ProjectProblem& problem) {
+  problem = ProjectProblem();
+  ByteReader r(data, size, problem);
+  int32_t fps = 0, kind = 0;
+  char name[kNameSize];
+  if (!ReadFps(r, fps) || !r.String(name, kNameSize, "an object name") ||
+      !r.Int(kind, "an object kind")) {
+    return false;
+  }
+  if (kind != kOrdinaryObject && kind != kRootObject && kind != kCameraObject) {
+    return r.Fail("object kind %d is not 0, 1 or 4", kind);
+  }
+  if (kind != kRootObject) return r.Fail("the first object is not the root");
+  return true;
+}
 
 bool ReadProject(const uint8_t* data, size_t size, LoadedProject& loaded, ProjectProblem& problem) {
   problem = ProjectProblem();

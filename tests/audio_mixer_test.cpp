@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "tests/allocation_fault.h"
 #include "tests/audio_fixtures.h"
 
 namespace audiotest {
@@ -11,17 +12,23 @@ thread_local bool countAllocations = false;
 std::atomic<long> countedAllocations{0};
 }  // namespace audiotest
 
+namespace testalloc {
+std::atomic<size_t> refuseAbove{0};
+}  // namespace testalloc
+
 // GCC takes the malloc/free pair behind these operators for a mismatch once they are inlined.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 #endif
 
 // Every allocation of the test program passes here; those made by a thread that has switched
-// countAllocations on are counted.
+// countAllocations on are counted, and those over a test's limit fail (allocation_fault.h).
 void* operator new(std::size_t size) {
   if (audiotest::countAllocations) ++audiotest::countedAllocations;
+  const size_t limit = testalloc::refuseAbove.load(std::memory_order_relaxed);
+  if (limit != 0 && size > limit) throw std::bad_alloc();
   void* memory = std::malloc(size == 0 ? 1 : size);
-  if (memory == nullptr) std::abort();
+  if (memory == nullptr) throw std::bad_alloc();
   return memory;
 }
 void operator delete(void* memory) noexcept { std::free(memory); }

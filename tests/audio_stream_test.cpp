@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -99,6 +100,35 @@ TEST(AudioStream, ANullDevicePullsBuffersThroughTheCallback) {
   EXPECT_TRUE(AudioStreamOpen());
   FreeAudio(true);
   EXPECT_FALSE(AudioStreamOpen());
+}
+
+// PortAudio 19.6 ends the program in its device scan when ALSA's configuration defines no PCM
+// device at all; the editor must notice first and run silent, as without a sound card.
+TEST(AudioStream, AnAlsaConfigurationWithoutDevicesLeavesTheProgramSilent) {
+  for (const char* conf : {"", "pcm.null { type null }\npcm.hw { type hw card 0 }\n"}) {
+    SCOPED_TRACE(conf);
+    char confPath[] = "/tmp/tavoka_alsa_XXXXXX";
+    const int fd = mkstemp(confPath);
+    ASSERT_GE(fd, 0);
+    const ssize_t length = static_cast<ssize_t>(std::strlen(conf));
+    ASSERT_EQ(write(fd, conf, static_cast<size_t>(length)), length);
+    close(fd);
+    setenv("ALSA_CONFIG_PATH", confPath, 1);
+
+    CapturedStderr captured;
+    project = ProjectState();
+    EXPECT_NE(InitAudio(true), 0);
+    EXPECT_FALSE(AudioStreamOpen());
+    // Silent, not broken: the mixer still plays for the export.
+    AudioPlay(0);
+    std::vector<float> out(64, -1.0f);
+    MixAudio(out.data(), 32);
+    EXPECT_EQ(out[0], 0.0f);
+    FreeAudio(true);
+    EXPECT_EQ(captured.text(), "");
+    unsetenv("ALSA_CONFIG_PATH");
+    unlink(confPath);
+  }
 }
 
 // The editor's start-up opens sound before the first project, a new project empties it, and

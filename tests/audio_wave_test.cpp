@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "audio/wav_reader.h"
+#include "tests/allocation_fault.h"
 #include "tests/audio_fixtures.h"
 
 namespace {
@@ -324,13 +325,68 @@ TEST(AudioWavReader, SoundsTooShortToInterpolateStayWithinTheirArrays) {
 }
 
 TEST(AudioWavReader, AHeaderCannotAskForAnHourOfSamples) {
-  // 4000 frames at 1 Hz would become 176 million frames at 44100 Hz.
+  // 4000 frames at 1 Hz would become 176 million frames at 44100 Hz: no sound file has that
+  // rate, and it is refused as such before anything is allocated.
   const Decoded slow = Decode(Wav16(std::vector<int16_t>(4000, 1), 1, 1));
   EXPECT_FALSE(slow.ok);
-  EXPECT_STREQ(slow.problem.message, "sound too long");
+  EXPECT_STREQ(slow.problem.message, "unsupported sample rate (%i)");
   EXPECT_TRUE(slow.samples.left.empty());
+  // At the lowest rate a file may have, 3.7 million frames would still last over an hour.
+  const Decoded long8 = Decode(CanonicalWav(1, kMinSampleRate, 8, std::vector<uint8_t>(3700000, 128)));
+  EXPECT_FALSE(long8.ok);
+  EXPECT_STREQ(long8.problem.message, "sound too long");
+  EXPECT_TRUE(long8.samples.left.empty());
   EXPECT_EQ(ResampledLength(10, 22050), 20);
   EXPECT_EQ(ResampledLength(3, 88200), 2) << "1.5 rounds to even";
+}
+
+// A 14 KB file once asked for 2.6 GB. Rates no sound file has are refused like a compressed
+// file; at the rates a file may have, what a sound takes follows from the file's size.
+TEST(AudioWavReader, OnlyRatesFrom1000To768000HzAreRead) {
+  const std::vector<int16_t> stereoHour(2 * 3600, 100);  // 3600 stereo frames: 14 KB
+  for (int rate : {1, kMinSampleRate - 1, kMaxSampleRate + 1, 100000000}) {
+    const Decoded d = Decode(Wav16(stereoHour, 2, rate));
+    EXPECT_FALSE(d.ok) << rate;
+    EXPECT_STREQ(d.problem.message, "unsupported sample rate (%i)") << rate;
+    EXPECT_TRUE(d.samples.left.empty() && d.samples.right.empty());
+  }
+  for (int rate : {kMinSampleRate, kMaxSampleRate}) {
+    const Decoded d = Decode(Wav16(stereoHour, 2, rate));
+    ASSERT_TRUE(d.ok) << rate;
+    EXPECT_EQ(d.samples.length, ResampledLength(3600, rate));
+    EXPECT_LE(d.samples.left.size(), 3600u * 441 / 10) << "at most 44.1 frames per frame read";
+  }
+}
+
+TEST_F(AudioWave, ARefusedRateOrMemoryRunningOutLeavesNoWaveAndSaysWhy) {
+  EXPECT_EQ(Load(Wav16(std::vector<int16_t>(2 * 3600, 100), 2, 1), "slow.wav"), nullptr);
+  EXPECT_EQ(LastSoundProblem(), SoundProblem::kNotUncompressedWav);
+  EXPECT_STREQ(LastSoundProblemText(), "unsupported sample rate (1)");
+
+  // Ten seconds need 1.7 MB of samples; with no more than 1 MB to be had the load is refused,
+  // the program goes on, and the same file loads once memory is there again.
+  Write("long.wav", Wav16(std::vector<int16_t>(441000, 100)));
+  {
+    testalloc::RefuseLargeAllocations scarce(1 << 20);
+    EXPECT_EQ(InsertAudioClip("long.wav", 0, 0), -1);
+  }
+  EXPECT_EQ(LastSoundProblem(), SoundProblem::kNoMemory);
+  EXPECT_STREQ(LastSoundProblemText(), "not enough memory");
+  EXPECT_EQ(WaveCount(), 0);
+  EXPECT_EQ(ClipCount(), 0);
+  EXPECT_EQ(InsertAudioClip("long.wav", 0, 0), 0);
+  EXPECT_EQ(LastSoundProblem(), SoundProblem::kNone);
+  EXPECT_EQ(GetClip(0)->wave->length, 441000);
+
+  // Redrawing the overviews for a new frame rate without memory keeps the old ones whole.
+  const int32_t columns = GetClip(0)->wave->overviewLength;
+  project.fps = 44100;
+  {
+    testalloc::RefuseLargeAllocations scarce(1 << 20);
+    RetimeClips();
+  }
+  EXPECT_EQ(GetClip(0)->wave->overviewLength, columns);
+  EXPECT_EQ(GetClip(0)->wave->overviewData.size(), static_cast<size_t>(columns));
 }
 
 }  // namespace

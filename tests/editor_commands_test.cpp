@@ -1,6 +1,8 @@
 // The context-menu commands: objects, key-frame resets and modes, views, frame rates, clips,
 // sound import, mute and both exports, called as the editor frame calls them and, for a few,
 // picked from their menus through the whole editor.
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +12,7 @@
 #include "editor/commands.h"
 #include "platform/dialogs.h"
 #include "project/project_file.h"
+#include "tests/allocation_fault.h"
 #include "tests/audio_fixtures.h"
 #include "tests/editor_driver.h"
 
@@ -392,6 +395,40 @@ TEST_F(Commands, AClipKeepsItsFrameWhenTheFrameRateChangesAsTheSavedProjectLoads
   EXPECT_EQ(GetClip(0)->wave->overviewLength, 2 * columnsAt30);
 }
 
+// The mixer plays the order published to it; a frame rate change must publish the new starts,
+// or the clip is heard late or not at all until the project is loaded again.
+TEST_F(Commands, AfterAFrameRateChangeAClipSoundsAsItDoesAfterReloading) {
+  MakeWorkDirectory();
+  std::vector<int16_t> ramp(8000);
+  for (size_t k = 0; k < ramp.size(); ++k) ramp[k] = static_cast<int16_t>(3 * k);
+  ASSERT_TRUE(audiotest::WriteFile(workDirectory_ + "/ramp.wav", audiotest::Wav16(ramp)));
+  ASSERT_EQ(InsertAudioClip("ramp.wav", 30, 1), 0);
+  // From frame 29 for two frames: the frame before the clip and its first frame.
+  auto heardAround = [] {
+    exporting = true;  // keeps the stream's callback (if there is a device) out of the way
+    AudioPlay(29);
+    std::vector<float> out(2 * 2 * 44100 / project.fps);
+    MixAudio(out.data(), static_cast<int>(out.size() / 2));
+    AudioStop();
+    exporting = false;
+    return out;
+  };
+  const std::vector<float> at30 = heardAround();
+  for (int fps : {60, 12, 25}) {
+    SCOPED_TRACE(fps);
+    RunCommand(kCommandFps10 + (fps == 60 ? 7 : fps == 12 ? 1 : 4));
+    ASSERT_EQ(project.fps, fps);
+    const std::vector<float> session = heardAround();
+    const std::string path = workDirectory_ + "/retimed.tvp";
+    ASSERT_TRUE(SaveProject(path.c_str()));
+    ASSERT_TRUE(LoadProject(path.c_str()));
+    EXPECT_EQ(heardAround(), session);
+    EXPECT_NE(session.back(), 0.0f) << "the clip sounds on its frame";
+    EXPECT_EQ(session.front(), 0.0f) << "and not before it";
+  }
+  EXPECT_NE(at30.back(), 0.0f);
+}
+
 TEST_F(Commands, ClipCommandsActOnTheSelectedClipWhileItExists) {
   MakeWorkDirectory();
   WriteWav("beep.wav");
@@ -454,6 +491,26 @@ TEST_F(Commands, ASoundThatCannotBeLoadedShowsItsMessage) {
   EXPECT_EQ(dialogs.messages[0].caption, "Error");
   EXPECT_EQ(dialogs.messages[0].text, "Couldn't load sample (needs uncompressed wav)");
   EXPECT_TRUE(dialogs.messages[0].warning);
+
+  // A rate no sound file has is refused like a compressed file; a pipe named like a sound and
+  // a sound too large for the memory left say why, and the program carries on.
+  ASSERT_TRUE(audiotest::WriteFile(folder + "/slow.wav",
+                                   audiotest::Wav16(std::vector<int16_t>(7200, 100), 2, 1)));
+  ASSERT_EQ(mkfifo((folder + "/pipe.wav").c_str(), 0600), 0);
+  ASSERT_TRUE(audiotest::WriteFile(folder + "/long.wav",
+                                   audiotest::Wav16(std::vector<int16_t>(441000, 100))));
+  dialogs.fileAnswers = {folder + "/slow.wav", folder + "/pipe.wav", folder + "/long.wav"};
+  RunCommand(kCommandImportSound);
+  RunCommand(kCommandImportSound);
+  {
+    testalloc::RefuseLargeAllocations scarce(1 << 20);
+    RunCommand(kCommandImportSound);
+  }
+  EXPECT_EQ(ClipCount(), 0);
+  ASSERT_EQ(dialogs.messages.size(), 4u);
+  EXPECT_EQ(dialogs.messages[1].text, "Couldn't load sample (needs uncompressed wav)");
+  EXPECT_EQ(dialogs.messages[2].text, "Couldn't load sample pipe.wav: not a regular file");
+  EXPECT_EQ(dialogs.messages[3].text, "Couldn't load sample long.wav: not enough memory");
 }
 
 TEST_F(Commands, ASoundOutsideTheProjectsFolderIsRefusedWithTheReason) {

@@ -3,14 +3,15 @@
 // outside the project's folder, flips, rename, delete and "repeat images".
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <vector>
 
 #include "editor/commands.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/input.h"
 #include "tests/editor_driver.h"
+#include "tests/image_fixture.h"
 
 namespace {
 
@@ -31,9 +32,9 @@ class ImageCommands : public EditorTest {
     SetDialogBackend(nullptr);
     EditorTest::TearDown();
   }
-  // A file in the project's folder (its content does not matter until it is drawn).
+  // A picture in the project's folder.
   std::string File(const std::string& name) {
-    std::ofstream(folder + "/" + name) << "png";
+    EXPECT_TRUE(WriteSolidPng(folder + "/" + name));
     return folder + "/" + name;
   }
   bool Import(int code, const std::string& answer) {
@@ -216,6 +217,33 @@ TEST_F(ImageCommands, AFileFromAnotherFolderIsStoredAndTheUserToldWhereImagesAre
   EXPECT_NE(dialogs.messages[0].text.find("far.png is not in the project's folder"),
             std::string::npos);
   EXPECT_EQ(std::string(project.workPath), folder + "/");
+}
+
+// A file that shows nothing is imported all the same (it may be mended later), and the user
+// learns at once why it shows nothing.
+TEST_F(ImageCommands, AnImageThatCannotBeLoadedIsKeptAndTheUserToldWhy) {
+  ASSERT_TRUE(WriteFileBytes(folder + "/photo.png", {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F'}));
+  const std::vector<uint8_t> whole = ReadFileBytes(File("whole.png"));
+  ASSERT_TRUE(WriteFileBytes(folder + "/torn.png", {whole.begin(), whole.end() - 20}));
+  ASSERT_TRUE(Import(kCommandImportNewImage, folder + "/photo.png"));
+  ASSERT_TRUE(Import(kCommandImportNewImage, folder + "/torn.png"));
+  ASSERT_TRUE(Import(kCommandImportNewImage, folder + "/whole.png"));
+  EXPECT_EQ(track->count, 3);
+  EXPECT_STREQ(track->entries[0].file, "photo.png");
+  EXPECT_STREQ(track->entries[1].file, "torn.png");
+  ASSERT_EQ(dialogs.messages.size(), 2u) << "the good picture says nothing";
+  EXPECT_EQ(dialogs.messages[0].caption, "Error");
+  EXPECT_TRUE(dialogs.messages[0].warning);
+  EXPECT_EQ(dialogs.messages[0].text, "Couldn't load image photo.png: not a PNG file");
+  EXPECT_EQ(dialogs.messages[1].text, "Couldn't load image torn.png: the file is truncated");
+
+  // Mended on disk and imported again into its row: loaded, and nothing to say.
+  ASSERT_TRUE(WriteFileBytes(folder + "/torn.png", whole));
+  editor.selectedImageRow = 2;
+  dialogs.fileAnswers = {folder + "/torn.png"};
+  RunCommand(kCommandImportImage);
+  EXPECT_EQ(dialogs.requests.size(), 4u);
+  EXPECT_EQ(dialogs.messages.size(), 2u);
 }
 
 TEST_F(ImageCommands, FlipsRenameAndDeleteActOnTheSelectedRowWhileItExists) {

@@ -9,6 +9,7 @@
 
 #include "editor/image_panel.h"
 #include "tests/editor_driver.h"
+#include "tests/image_fixture.h"
 #include "tests/png_compare.h"
 
 namespace {
@@ -27,6 +28,8 @@ class ImageList : public EditorTest {
     EditorTest::SetUp();
     editor.imageListScroll = 0;
     project.currentFrame = 10;
+    // Every entry names this picture unless a test says otherwise.
+    ASSERT_TRUE(WriteSolidPng(MakeWorkDirectory() + "/x.png"));
   }
 
   // An ordinary object with images named by names (nullptr ends the list), selected.
@@ -284,6 +287,30 @@ TEST_F(ImageList, DeletedEntriesAndStrangeNamesAreDrawnAsTheyAre) {
   EXPECT_GT(RightmostInk(2), 10);
   Click(FrameColumn(2));
   EXPECT_EQ(track.frameImage[10], 2);
+}
+
+// An entry whose file is missing or broken shows nothing in the view; the list names it in
+// the red of a clip without its sound, and says which.
+TEST_F(ImageList, EntriesWhoseFileCannotBeLoadedAreMarkedInRed) {
+  constexpr Rgb kRed{255, 0, 0};
+  ASSERT_TRUE(WriteFileBytes(workDirectory_ + "/torn.png", {0x89, 'P', 'N', 'G', '\r', '\n'}));
+  SceneObject* object = ObjectWithImages({"good", "gone", "torn"});
+  ImageTrack& track = Images(object);
+  CopyName(track.entries[1].file, kFileNameSize, "gone.png");
+  CopyName(track.entries[2].file, kFileNameSize, "torn.png");
+  RunPasses(1);
+  EXPECT_EQ(PixelsOf(1, kRed), 0);
+  EXPECT_GT(PixelsOf(2, kRed), 20);
+  EXPECT_GT(PixelsOf(3, kRed), 20);
+  EXPECT_NEAR(RightmostInk(1), 5 + TextWidthFormat("%.3i: good", 0), 3);
+  EXPECT_NEAR(RightmostInk(2), 5 + TextWidthFormat("%.3i: gone (missing)", 1), 3);
+  EXPECT_NEAR(RightmostInk(3), 5 + TextWidthFormat("%.3i: torn (unreadable)", 2), 3);
+
+  // Once the file is there the entry is drawn as any other.
+  ASSERT_TRUE(WriteSolidPng(workDirectory_ + "/gone.png"));
+  RunPasses(1);
+  EXPECT_EQ(PixelsOf(2, kRed), 0);
+  EXPECT_NEAR(RightmostInk(2), 5 + TextWidthFormat("%.3i: gone", 1), 3);
 }
 
 TEST_F(ImageList, ASelectedRowBeyondTheTrackIsHarmless) {

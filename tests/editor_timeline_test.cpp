@@ -65,7 +65,7 @@ TEST(TimelineKeys, MarkersFollowTheKeyModeAndReorderingKeepsFrameOrder) {
   EXPECT_EQ(KeyMarkerImage(track, 1), kSkinKey);
   EXPECT_EQ(KeyMarkerImage(track, 2), kSkinKeyCorner);
   EXPECT_EQ(KeyMarkerImage(track, 3), kSkinKeyStationary);
-  EXPECT_EQ(KeyMarkerImage(track, 4), -1) << "a manual key has no marker of its own";
+  EXPECT_EQ(KeyMarkerImage(track, 4), kManualKeyMarker) << "a manual key has one of its own";
   EXPECT_EQ(KeyMarkerImage(track, 5), kSkinKeyCorner) << "the last auto key";
   EXPECT_EQ(KeyMarkerImage(track, 6), -1);
 
@@ -134,7 +134,7 @@ TEST_F(Timeline, ARightPressOnAKeyInTheRulerOpensTheKeyMenuOverTheSelectionMenu)
   EXPECT_EQ(project.selectedKey, 2);
 }
 
-TEST_F(Timeline, AManualKeyShowsAMarkerOnlyWhenSelected) {
+TEST_F(Timeline, AManualKeyHasAGreyMarkerOfItsOwnAndCanBeClicked) {
   SceneObject* object = SelectObjectWithKeys({20, 40});
   RunPasses(1);
   const RgbImage withoutKey = MarkerBlock(30);
@@ -143,11 +143,36 @@ TEST_F(Timeline, AManualKeyShowsAMarkerOnlyWhenSelected) {
   manual.mode = kManual;
   const int index = AddKey(*object->keys, manual);
   RunPasses(1);
-  EXPECT_EQ(CompareImages(withoutKey, MarkerBlock(30), 0).differingPixels, 0);
+  // A triangle in the grey of the view's velocity handle, edged in black, unlike any other.
+  const RgbImage manualMarker = MarkerBlock(30);
+  EXPECT_GT(CompareImages(withoutKey, manualMarker, 0).differingPixels, 20);
+  int grey = 0, black = 0;
+  for (size_t i = 0; i < manualMarker.rgb.size(); i += 3) {
+    const Rgb c{manualMarker.rgb[i], manualMarker.rgb[i + 1], manualMarker.rgb[i + 2]};
+    grey += Near(c, kLaneGrey);
+    black += Near(c, kBlack);
+  }
+  EXPECT_GE(grey, 9);
+  EXPECT_GE(black, 16);
+  EXPECT_GT(CompareImages(MarkerBlock(40), manualMarker, 0).differingPixels, 0);
+  EXPECT_GT(CompareImages(MarkerBlock(20), manualMarker, 0).differingPixels, 0);
+
+  // A key inserted after it takes its mode, and is still seen and clicked.
+  Key next = object->keys->keys[index];
+  next.frame = 33;
+  const int nextIndex = AddKey(*object->keys, next);
+  RunPasses(1);
+  EXPECT_EQ(CompareImages(manualMarker, MarkerBlock(33), 0).differingPixels, 0);
+  Click(KeyMarker(33));
+  EXPECT_EQ(project.selectedKey, nextIndex);
+  ASSERT_TRUE(DeleteKey(*object->keys, nextIndex));
+  project.selectedKey = -1;
+  RunPasses(1);
 
   project.selectedKey = index;
   RunPasses(1);
-  EXPECT_GT(CompareImages(withoutKey, MarkerBlock(30), 0).differingPixels, 20);
+  EXPECT_GT(CompareImages(manualMarker, MarkerBlock(30), 0).differingPixels, 20)
+      << "the selection ring is drawn over it";
 
   project.selectedKey = -1;
   object->keys->keys[index].mode = kStationary;

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "project/project_file.h"
 #include "tests/audio_fixtures.h"
 #include "tests/editor_driver.h"
+#include "tests/image_fixture.h"
 #include "tests/project_fixtures.h"
 
 namespace {
@@ -96,7 +96,7 @@ class History : public EditorTest {
 };
 
 TEST_F(History, EveryKindOfEditIsUndoneAndRedoneToTheSameBytes) {
-  std::ofstream(folder + "/hand.png") << "png";
+  ASSERT_TRUE(WriteSolidPng(folder + "/hand.png"));
   WriteWav("beep.wav");
   project.currentFrame = 12;
   RunPasses(1);

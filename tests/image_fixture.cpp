@@ -87,6 +87,10 @@ bool WriteRows(PngWriter& w, const RgbaImage& image, const PngFormat& format,
 
 }  // namespace
 
+bool WriteSolidPng(const std::string& path, int side, Rgba colour) {
+  return WritePngFile(path, RgbaImage(side, side, colour), PngFormat{PNG_COLOR_TYPE_RGB_ALPHA, 8});
+}
+
 bool WritePngFile(const std::string& path, const RgbaImage& image, const PngFormat& format) {
   const int type = format.colorType, depth = format.bitDepth;
   std::vector<png_color> palette;

@@ -40,6 +40,8 @@ struct PngFormat {
 // that the bit depth holds exactly, at most 2^depth colours for palettes, and with a colour key
 // every pixel of alpha 0 in the key colour (the first transparent pixel's) and no other alpha.
 bool WritePngFile(const std::string& path, const RgbaImage& image, const PngFormat& format);
+// A small opaque RGBA picture of side x side pixels in one colour: a file the image bank loads.
+bool WriteSolidPng(const std::string& path, int side = 4, Rgba colour = Rgba{200, 40, 40, 255});
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 

@@ -12,6 +12,7 @@
 #include "platform/log.h"
 #include "project/project_file.h"
 #include "scene/scene.h"
+#include "tests/allocation_fault.h"
 #include "tests/image_fixture.h"
 
 namespace {
@@ -296,6 +297,114 @@ TEST_F(Bank, MissingFileIsLookedForAgainOnTheNextRequest) {
   ASSERT_TRUE(WriteFileBytes(PathOf("torn.png"), bytes));
   EXPECT_NE(GetImage("torn.png"), nullptr);
   EXPECT_EQ(imageBank.count, 2);
+}
+
+// A broken image on screen is asked for on every redraw; it is read again only once its file
+// changes or appears, not decoded each time.
+TEST_F(Bank, AFailedLoadIsTriedAgainOnlyWhenItsFileChanges) {
+  const std::string logPath = PathOf("tavoka.log");
+  SetLogFile(logPath.c_str());
+  auto readsOf = [&](const std::string& name) {
+    const std::string log = ReadText(logPath), line = "LoadTiledImagePNG(\"" + name + "\")";
+    int n = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++n;
+    return n;
+  };
+  ASSERT_TRUE(WritePngFile(PathOf("whole.png"), RgbaImage(64, 64, kBlue), kRgba8));
+  const std::vector<uint8_t> whole = ReadFileBytes(PathOf("whole.png"));
+  ASSERT_TRUE(WriteFileBytes(PathOf("torn.png"), {whole.begin(), whole.begin() + 60}));
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(GetImage("torn.png"), nullptr);
+  EXPECT_EQ(readsOf("torn.png"), 1);
+  bool missing = true;
+  ASSERT_NE(ImageFailureReason("torn.png", &missing), nullptr);
+  EXPECT_FALSE(missing);
+
+  // Written again, still broken: one more read. Mended: loaded.
+  ASSERT_TRUE(WriteFileBytes(PathOf("torn.png"), {whole.begin(), whole.begin() + 70}));
+  EXPECT_EQ(GetImage("torn.png"), nullptr);
+  EXPECT_EQ(GetImage("torn.png"), nullptr);
+  EXPECT_EQ(readsOf("torn.png"), 2);
+  ASSERT_TRUE(WriteFileBytes(PathOf("torn.png"), whole));
+  EXPECT_NE(GetImage("torn.png"), nullptr);
+  EXPECT_EQ(ImageFailureReason("torn.png"), nullptr);
+
+  // A missing file costs no read at all until it appears.
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(GetImage("late.png"), nullptr);
+  ASSERT_NE(ImageFailureReason("late.png", &missing), nullptr);
+  EXPECT_TRUE(missing);
+  EXPECT_EQ(readsOf("late.png"), 1);
+  ASSERT_TRUE(WriteFileBytes(PathOf("late.png"), whole));
+  EXPECT_NE(GetImage("late.png"), nullptr);
+
+  // Another folder, another file of that name: what failed in the old one is forgotten.
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(GetImage("gone.png"), nullptr);
+  const std::string other = PathOf("other/");
+  std::filesystem::create_directory(other);
+  ASSERT_TRUE(WriteFileBytes(other + "gone.png", whole));
+  SetImageFolder(other.c_str());
+  EXPECT_NE(GetImage("gone.png"), nullptr);
+  SetLogFile(nullptr);
+}
+
+TEST_F(Bank, BrokenAndOversizedImagesSayWhy) {
+  const std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0};
+  ASSERT_TRUE(WriteFileBytes(PathOf("photo.png"), jpeg));
+  ASSERT_TRUE(WriteFileBytes(PathOf("notes.png"), {'h', 'e', 'l', 'l', 'o', '\n'}));
+  ASSERT_TRUE(WritePngFile(PathOf("whole.png"), RgbaImage(40, 40, kRed), kRgba8));
+  const std::vector<uint8_t> whole = ReadFileBytes(PathOf("whole.png"));
+  ASSERT_TRUE(WriteFileBytes(PathOf("torn.png"), {whole.begin(), whole.end() - 30}));
+  // Only the header of a huge picture: it is judged before anything else is read.
+  auto header = [](uint32_t width, uint32_t height) {
+    std::vector<uint8_t> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
+                                  'I', 'H', 'D', 'R'};
+    for (uint32_t v : {width, height}) {
+      for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(v >> shift));
+    }
+    for (int b : {8, 6, 0, 0, 0, 0, 0, 0, 0}) bytes.push_back(static_cast<uint8_t>(b));
+    return bytes;
+  };
+  ASSERT_TRUE(WriteFileBytes(PathOf("wide.png"), header(9000, 9000)));
+  ASSERT_TRUE(WriteFileBytes(PathOf("many.png"), header(5000, 5000)));
+  std::filesystem::create_directory(PathOf("folder.png"));
+
+  const struct {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"photo.png", "not a PNG file"},
+      {"notes.png", "not a PNG file"},
+      {"torn.png", "the file is truncated"},
+      {"wide.png", "the image is 9000 x 9000 pixels, more than 8192 a side"},
+      {"many.png", "the image is 5000 x 5000 pixels, more than 16777216 in all"},
+      {"folder.png", "a folder, not a file"},
+      {"absent.png", "there is no file of that name in the project's folder"},
+      {"../whole.png", "not a bare file name (a folder or \"..\" in it)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(GetImage(c.name), nullptr) << c.name;
+    bool missing = false;
+    const char* reason = ImageFailureReason(c.name, &missing);
+    ASSERT_NE(reason, nullptr) << c.name;
+    EXPECT_STREQ(reason, c.reason) << c.name;
+    EXPECT_EQ(missing, std::string(c.name) == "absent.png") << c.name;
+  }
+  EXPECT_EQ(imageBank.count, 0);
+}
+
+// Memory that runs out is no fault of the file: the image is refused for now and loaded on a
+// later request.
+TEST_F(Bank, AnImageWithoutMemoryForItIsRefusedAndLoadedLater) {
+  ASSERT_TRUE(WritePngFile(PathOf("big.png"), RgbaImage(512, 512, kGreen), kRgba8));
+  {
+    testalloc::RefuseLargeAllocations scarce(256 << 10);
+    EXPECT_EQ(GetImage("big.png"), nullptr);
+  }
+  ASSERT_NE(ImageFailureReason("big.png"), nullptr);
+  EXPECT_STREQ(ImageFailureReason("big.png"), "not enough memory for the image");
+  EXPECT_EQ(imageBank.count, 0);
+  TiledImage* image = GetImage("big.png");
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->width, 512);
 }
 
 TEST_F(Bank, NamesThatAreNotBareFileNamesAreNotOpened) {

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "platform/dialogs.h"
@@ -37,11 +36,6 @@ constexpr float kPalette[kPaletteSize][3] = {
 };
 
 constexpr size_t kTgaHeaderSize = 18;
-
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<FILE, FileCloser>;
 
 uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -192,8 +186,9 @@ bool FindSkinDirectory(const char* const* baseDirectories, int count, char* out,
     char font[1024];
     int length = std::snprintf(font, sizeof font, "%s/skin/%s", baseDirectories[i], kSkinFiles[0]);
     if (length < 0 || length >= static_cast<int>(sizeof font)) continue;
-    File file(std::fopen(font, "rb"));
-    if (!file) continue;
+    // Only a readable regular file counts: a pipe of that name must not stop the start-up.
+    ReadableFile file;
+    if (!OpenReadableFile(font, file)) continue;
     length = std::snprintf(out, size, "%s/skin", baseDirectories[i]);
     if (length >= 0 && static_cast<size_t>(length) < size) return true;
   }
