@@ -3,16 +3,22 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/input.h"
 #include "platform/platform.h"
 #include "tests/harness.h"
 
 namespace {
 
-void PushKey(SDL_Scancode scancode, bool down, SDL_Keycode sym = SDLK_UNKNOWN) {
+constexpr int kBackspaceCode = 14;
+
+void PushKey(SDL_Scancode scancode, bool down, SDL_Keycode sym = SDLK_UNKNOWN,
+             bool repeat = false) {
   SDL_Event event{};
   event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
   event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+  event.key.repeat = repeat ? 1 : 0;
   event.key.keysym.scancode = scancode;
   event.key.keysym.sym = sym;
   SDL_PushEvent(&event);
@@ -61,7 +67,11 @@ class Input : public ::testing::Test {
     typedChar = 0;
     quitFlag = 0;
   }
-  void TearDown() override { FreeInputDevices(); }
+  void TearDown() override {
+    FreeInputDevices();
+    SDL_SetModState(KMOD_NONE);
+    ClearTypedChars();
+  }
   // One pass as the main loop runs it, as far as input goes.
   void Pass() {
     mouseState.wheel = 0;
@@ -160,7 +170,108 @@ TEST_F(Input, TypedCharactersFollowTheLatin1Rules) {
   PushText("b");
   PushText("c");
   Pass();
-  EXPECT_EQ(typedChar, 'c');  // the last character before the frame wins
+  EXPECT_EQ(typedChar, 'b');  // characters typed faster than passes come one per pass
+  Pass();
+  EXPECT_EQ(typedChar, 'c');
+}
+
+// A click shorter than a pass (a touchpad tap, a remote desktop) is a press in its pass and a
+// release in the next, for every button; so is a release and a new press of a held button.
+TEST_F(Input, ButtonChangesWithinOnePassAreSeenOnePassEach) {
+  PushButton(SDL_BUTTON_LEFT, true, 120, 80);
+  PushButton(SDL_BUTTON_LEFT, false, 120, 80);
+  PushButton(SDL_BUTTON_RIGHT, true, 300, 200);
+  PushButton(SDL_BUTTON_RIGHT, false, 300, 200);
+  Pass();
+  EXPECT_EQ(mouseState.left, 1);
+  EXPECT_EQ(mouseState.right, 1);
+  EXPECT_EQ(mouseState.pressX, 300);
+  EXPECT_TRUE(InputWaiting()) << "the releases wait for a pass";
+  Pass();
+  EXPECT_EQ(mouseState.left, 0);
+  EXPECT_EQ(mouseState.right, 0);
+  EXPECT_FALSE(InputWaiting());
+
+  PushButton(SDL_BUTTON_MIDDLE, true, 10, 10);
+  Pass();
+  PushButton(SDL_BUTTON_MIDDLE, false, 10, 10);
+  PushButton(SDL_BUTTON_MIDDLE, true, 40, 50);
+  Pass();
+  EXPECT_EQ(mouseState.middle, 0) << "the release of the held button";
+  Pass();
+  EXPECT_EQ(mouseState.middle, 1) << "then the new press, where it happened";
+  EXPECT_EQ(mouseState.pressX, 40);
+  EXPECT_EQ(mouseState.pressY, 50);
+
+  // Leaving the window forgets what was held back.
+  PushButton(SDL_BUTTON_LEFT, true, 5, 5);
+  PushButton(SDL_BUTTON_LEFT, false, 5, 5);
+  PushWindowEvent(SDL_WINDOWEVENT_LEAVE);
+  Pass();
+  Pass();
+  EXPECT_EQ(mouseState.left, 0);
+  EXPECT_FALSE(InputWaiting());
+}
+
+// Held Backspace repeats like a letter; characters typed faster than passes (one event may carry
+// several) wait in the queue, which never grows past its capacity.
+TEST_F(Input, HeldBackspaceRepeatsAndFastTypingLosesNothing) {
+  Pass();
+  PushKey(SDL_SCANCODE_BACKSPACE, true, SDLK_BACKSPACE);
+  PushKey(SDL_SCANCODE_BACKSPACE, true, SDLK_BACKSPACE, true);
+  PushKey(SDL_SCANCODE_BACKSPACE, true, SDLK_BACKSPACE, true);
+  PushKey(SDL_SCANCODE_RETURN, true, SDLK_RETURN, true);  // Enter does not repeat
+  PushText("\xc3\xa5x");  // "åx" at once
+  std::string typed;
+  for (int i = 0; i < 6; ++i) {
+    Pass();
+    typed += static_cast<char>(typedChar);
+    typedChar = 0;  // as the toolkit consumes it
+  }
+  EXPECT_EQ(typed, std::string("\x08\x08\x08\xe5x") + '\0');
+  EXPECT_TRUE(KeyDown(kBackspaceCode)) << "repeats leave the snapshot alone";
+  PushKey(SDL_SCANCODE_BACKSPACE, false, SDLK_BACKSPACE);
+  Pass();
+  EXPECT_FALSE(KeyDown(kBackspaceCode));
+
+  for (int i = 0; i < 3 * kMaxQueuedChars; ++i) PushText("z");
+  int delivered = 0;
+  for (int i = 0; i < 3 * kMaxQueuedChars; ++i) {
+    Pass();
+    if (typedChar == 'z') ++delivered;
+    typedChar = 0;
+  }
+  EXPECT_EQ(delivered, kMaxQueuedChars);
+  PushText("q");
+  ClearTypedChars();
+  Pass();
+  Pass();
+  EXPECT_EQ(typedChar, 'q') << "only what was queued before the clear is gone";
+}
+
+// AltGr (Right Alt, also with Ctrl, or the mode switch) types; Ctrl alone and Left Alt alone
+// make shortcuts.
+TEST_F(Input, AltGrTypesButCtrlAndLeftAltDoNot) {
+  const struct {
+    SDL_Keymod mods;
+    bool types;
+  } cases[] = {
+      {KMOD_NONE, true},  {KMOD_RALT, true},  {SDL_Keymod(KMOD_LCTRL | KMOD_RALT), true},
+      {KMOD_MODE, true},  {SDL_Keymod(KMOD_LCTRL | KMOD_LALT), true},
+      {KMOD_LCTRL, false}, {KMOD_RCTRL, false}, {KMOD_LALT, false},
+      {SDL_Keymod(KMOD_LSHIFT | KMOD_LCTRL), false},
+  };
+  for (const auto& c : cases) {
+    SDL_SetModState(c.mods);
+    PushText("@");
+    Pass();
+    EXPECT_EQ(typedChar, c.types ? '@' : 0) << "modifiers " << c.mods;
+    typedChar = 0;
+  }
+  TextModifiers held;
+  held.rightAlt = true;
+  held.leftAlt = true;
+  EXPECT_FALSE(ModifiersSuppressText(held));
 }
 
 TEST_F(Input, NoKeyIsHeldInTheFirstPass) {
