@@ -264,7 +264,7 @@ void ImportSound() {
     ShowMessage("Error", "Couldn't load sample (needs uncompressed wav)", true);
     return;
   }
-  editor.selectedClip = index;
+  SelectClip(index);
 }
 
 void RunViewClipSoundCommand(int code) {
