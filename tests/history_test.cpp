@@ -282,7 +282,7 @@ TEST_F(History, ClosingWithUnsavedChangesAsksAndEachAnswerDoesWhatItSays) {
   quitFlag = 1;
   EXPECT_TRUE(RunMainLoopPass());
   SetSaveFaultHook(nullptr);
-  EXPECT_EQ(dialogs.messages.back().text, "Couldn't save project");
+  EXPECT_EQ(dialogs.messages.back().text, "Couldn't save project " + path + ": Input/output error");
   EXPECT_TRUE(HasUnsavedChanges());
 
   // Save: written to the project's own file, then the loop ends.
