@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -23,6 +24,30 @@ SDL_Window* window = nullptr;
 SDL_GLContext glContext = nullptr;
 bool sdlVideoUp = false;
 bool windowHeadless = false;
+
+// A quit signal waiting for DrainEvents; written by the signal handler only.
+volatile std::sig_atomic_t pendingQuitSignal = 0;
+int quitSignal = 0;
+
+void NoteQuitSignal(int signal) { pendingQuitSignal = signal; }
+
+void InstallQuitSignals() {
+  struct sigaction action {};
+  action.sa_handler = NoteQuitSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+}
+
+void TakePendingSignal() {
+  const int signal = pendingQuitSignal;
+  if (signal == 0) return;
+  pendingQuitSignal = 0;
+  quitSignal = signal;
+  quitFlag = 1;
+}
 
 // The latch of one mouse button: its first change in a pass shows in that pass; a later change
 // waits for the next pass (with the position of a press), so a click shorter than a pass is seen
@@ -349,6 +374,10 @@ uint8_t TypedCharFromUtf8(const char* utf8, bool suppressed) {
 bool CreateGLWindow(const char* title, int width, int height, int bits, bool headless) {
   windowHeadless = headless;
   if (headless) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  // The program's own handlers tell a quit signal from a closed window (SDL would turn both
+  // into SDL_QUIT) and also take SIGHUP, which would otherwise end the program on the spot.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  InstallQuitSignals();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     std::fprintf(stderr, "tavoka: cannot start the window system: %s\n", SDL_GetError());
     return false;
@@ -418,12 +447,14 @@ void SetWindowTitle(const char* title) {
 
 void DrainEvents() {
   ReleaseButtonLatches();
+  TakePendingSignal();
   SDL_Event event;
   // Once the window is asked to close, the rest of the queue is left: the pass still runs its
   // per-frame step once and the main loop then shuts down.
   while (!quitFlag && SDL_PollEvent(&event)) {
     HandleEvent(event);
   }
+  TakePendingSignal();
   // One queued character per pass; one the toolkit left unread (no text was being edited) is
   // replaced by the next.
   if (queuedCount > 0) {
@@ -434,7 +465,7 @@ void DrainEvents() {
 }
 
 bool InputWaiting() {
-  if (queuedCount > 0) return true;
+  if (queuedCount > 0 || pendingQuitSignal != 0) return true;
   for (const ButtonLatch& latch : buttonLatches) {
     if (latch.waiting >= 0) return true;
   }
@@ -446,6 +477,14 @@ void ClearTypedChars() {
   typedChar = 0;
 }
 
+bool QuitSignalArrived() { return pendingQuitSignal != 0 || quitSignal != 0; }
+
+int TakeQuitSignal() {
+  TakePendingSignal();
+  const int signal = quitSignal;
+  quitSignal = 0;
+  return signal;
+}
 
 void SwapGLBuffers() {
   if (window != nullptr) SDL_GL_SwapWindow(window);
@@ -483,7 +522,8 @@ int ShowQuestionBox(const char* caption, const char* text, const char* const* bu
   box.buttons = data;
   int chosen = -1;
   if (SDL_ShowMessageBox(&box, &chosen) != 0) return -1;
-  return chosen;
+  // A box closed without a button answers as its last (Escape) button does.
+  return chosen >= 0 && chosen < count ? chosen : count - 1;
 }
 
 void* GetGLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }

@@ -17,7 +17,7 @@ struct MouseState {
 extern MouseState mouseState;
 extern int32_t logicalWidth, logicalHeight;
 extern int32_t windowX, windowY;
-extern uint8_t quitFlag;   // set when the window is asked to close
+extern uint8_t quitFlag;   // set when the window is asked to close or a quit signal arrives
 // The character typed for this pass (Latin-1), 0 when none; the toolkit consumes it. Characters
 // typed faster than passes wait in a queue of kMaxQueuedChars and come one per pass.
 extern uint8_t typedChar;
@@ -61,17 +61,25 @@ struct TextModifiers {
 };
 bool ModifiersSuppressText(const TextModifiers& held);
 
+// Quit signals. SIGTERM, SIGINT and SIGHUP (the desktop logging out, a terminal closing) set the
+// quit flag at the next DrainEvents instead of ending the program at once. The signal that asked
+// the program to end, 0 when none; taking it forgets it. Nobody may be there to answer a
+// question then: the caller must not ask.
+int TakeQuitSignal();
+// Whether a quit signal has arrived and not been taken yet (modal dialogs close on it).
+bool QuitSignalArrived();
+
 // Clock and pacing.
 uint64_t PerformanceCounter();
 uint64_t PerformanceFrequency();
 void SleepMilliseconds(uint32_t ms);
 
-// A modal message box with a caption; warning or information icon. Without a display it writes
-// the message to stderr instead.
+// SDL's modal message box with a caption; warning or information icon. Where it cannot be shown
+// (no display, an X server without core fonts) it writes the message to stderr instead.
 void ShowMessageBox(const char* caption, const char* text, bool warning);
 
-// A modal question with up to three buttons; the index of the button chosen, or -1 when the box
-// cannot be shown (then the caller takes the safest answer).
+// A modal question with up to three buttons; the index of the button chosen (the last one when
+// the box is closed without a button), or -1 when the box cannot be shown.
 int ShowQuestionBox(const char* caption, const char* text, const char* const* buttons, int count);
 
 // OpenGL entry points beyond 1.1 (framebuffer objects for export).

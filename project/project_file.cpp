@@ -4,6 +4,8 @@
 
 #include "project/project_file.h"
 
+#include <strings.h>
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include "images/image_bank.h"
 #include "platform/dialogs.h"
 #include "platform/log.h"
+#include "platform/user_files.h"
 #include "scene/animation.h"
 
 std::vector<uint8_t> WriteProject(PoseBytes poses) {
@@ -315,4 +318,36 @@ bool OpenProject() {
   char path[kDialogPathSize] = "";
   if (!ChooseOpenFile(path, kProjectFiles)) return false;
   return LoadProjectAndReport(path);
+}
+
+std::string RecoveryFileName(const char* projectPath) {
+  std::string name = projectPath != nullptr ? PathFileName(projectPath) : "";
+  if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".tvp") == 0) {
+    name.resize(name.size() - 4);
+  }
+  if (name.empty()) name = "Untitled";
+  return name + ".recovered.tvp";
+}
+
+bool SaveRecoveryFile(const char* projectPath, char* where, size_t whereSize) {
+  if (projectPath == nullptr) projectPath = "";
+  const std::string name = RecoveryFileName(projectPath);
+  const std::vector<uint8_t> bytes = WriteProject();
+  auto write = [&](const std::string& path) {
+    char why[160] = "";
+    if (path.size() >= whereSize ||
+        !ReplaceFileAtomically(path.c_str(), bytes.data(), bytes.size(), (path + ".bak").c_str(),
+                               why, sizeof why)) {
+      LogMessage("cannot write the recovery file \"%s\": %s", path.c_str(), why);
+      return false;
+    }
+    std::snprintf(where, whereSize, "%s", path.c_str());
+    return true;
+  };
+  char folder[kFileNameSize];
+  if (projectPath[0] != '\0' && WorkPathOf(projectPath, folder) && write(folder + name)) {
+    return true;
+  }
+  char dataFile[kUserPathSize];
+  return UserDataFile(name.c_str(), dataFile, sizeof dataFile) && write(dataFile);
 }

@@ -131,3 +131,13 @@ bool LoadProjectAndReport(const char* path);
 // when the user cancelled or the operation failed.
 bool SaveProjectAs();
 bool OpenProject();
+
+// Unsaved work that cannot be saved the ordinary way (no question can be asked, the session is
+// ending) goes to a recovery file, NAME.recovered.tvp for the project file NAME.tvp and
+// Untitled.recovered.tvp for a project never saved.
+std::string RecoveryFileName(const char* projectPath);
+// Writes the open project to its recovery file beside projectPath, or in the user's data folder
+// when it was never saved or its folder cannot be written; an older recovery file is kept as
+// .bak. The project, its work path and its saved state stay as they are. False (logged) when no
+// file could be written; on success where holds the file's path.
+bool SaveRecoveryFile(const char* projectPath, char* where, size_t whereSize);

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
 
 #include "platform/input.h"
@@ -272,6 +273,27 @@ TEST_F(Input, AltGrTypesButCtrlAndLeftAltDoNot) {
   held.rightAlt = true;
   held.leftAlt = true;
   EXPECT_FALSE(ModifiersSuppressText(held));
+}
+
+// SIGTERM, SIGINT and SIGHUP become a quit request the loop sees, telling which signal it was.
+TEST_F(Input, QuitSignalsSetTheQuitFlagAndSayWhichSignal) {
+  for (int signal : {SIGHUP, SIGTERM, SIGINT}) {
+    quitFlag = 0;
+    EXPECT_FALSE(QuitSignalArrived());
+    ASSERT_EQ(raise(signal), 0);
+    EXPECT_TRUE(QuitSignalArrived());
+    EXPECT_TRUE(InputWaiting());
+    Pass();
+    EXPECT_EQ(quitFlag, 1) << signal;
+    EXPECT_EQ(TakeQuitSignal(), signal);
+    EXPECT_EQ(TakeQuitSignal(), 0);
+  }
+  quitFlag = 0;
+  PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+  Pass();
+  EXPECT_EQ(quitFlag, 1);
+  EXPECT_EQ(TakeQuitSignal(), 0) << "a closed window is no signal";
+  quitFlag = 0;
 }
 
 TEST_F(Input, NoKeyIsHeldInTheFirstPass) {
