@@ -82,7 +82,7 @@ TEST_F(EditorInput, EscapeClosesAMenuWithoutChoosingAndDoesNothingElse) {
   project.selected = arm;
   RunCommand(kCommandAttachTo);
   ASSERT_TRUE(editor.attachMode);
-  QuickClick(ObjectRow(2), SDL_BUTTON_RIGHT);
+  Click(ObjectRow(2), Button::kRight);
   ASSERT_TRUE(ui->menuOpen);
   const std::vector<uint8_t> before = WriteProject();
   TapKey(SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
