@@ -31,9 +31,10 @@ int quitSignal = 0;
 
 void NoteQuitSignal(int signal) { pendingQuitSignal = signal; }
 
-void InstallQuitSignals() {
+// The program's handlers while the window exists; the default ones (ending the program) after.
+void InstallQuitSignals(bool own) {
   struct sigaction action {};
-  action.sa_handler = NoteQuitSignal;
+  action.sa_handler = own ? NoteQuitSignal : SIG_DFL;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
@@ -377,7 +378,7 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool hea
   // The program's own handlers tell a quit signal from a closed window (SDL would turn both
   // into SDL_QUIT) and also take SIGHUP, which would otherwise end the program on the spot.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  InstallQuitSignals();
+  InstallQuitSignals(true);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     std::fprintf(stderr, "tavoka: cannot start the window system: %s\n", SDL_GetError());
     return false;
@@ -439,7 +440,10 @@ void SetProjection(int width, int height) {
 }
 
 
-void DestroyGLWindow() { TearDown(); }
+void DestroyGLWindow() {
+  TearDown();
+  InstallQuitSignals(false);
+}
 
 void SetWindowTitle(const char* title) {
   if (window != nullptr) SDL_SetWindowTitle(window, title);

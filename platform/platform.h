@@ -61,10 +61,10 @@ struct TextModifiers {
 };
 bool ModifiersSuppressText(const TextModifiers& held);
 
-// Quit signals. SIGTERM, SIGINT and SIGHUP (the desktop logging out, a terminal closing) set the
-// quit flag at the next DrainEvents instead of ending the program at once. The signal that asked
-// the program to end, 0 when none; taking it forgets it. Nobody may be there to answer a
-// question then: the caller must not ask.
+// Quit signals. While the window exists, SIGTERM, SIGINT and SIGHUP (the desktop logging out, a
+// terminal closing) set the quit flag at the next DrainEvents instead of ending the program.
+// TakeQuitSignal gives the signal that asked the program to end (0 when none) and forgets it.
+// Nobody may be there to answer a question then: the caller must not ask.
 int TakeQuitSignal();
 // Whether a quit signal has arrived and not been taken yet (modal dialogs close on it).
 bool QuitSignalArrived();
