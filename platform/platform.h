@@ -35,8 +35,8 @@ void DestroyGLWindow();
 void SetWindowTitle(const char* title);
 
 // Handles every waiting window event: mouse, size, close, typed characters and keys. A mouse
-// button that changes twice within one pass (a quick click) shows its first change in this pass
-// and its second in the next, so no press is lost.
+// button that changes more than once within one pass (a quick click) shows its first change in
+// this pass and where it ended up in the next, so a quick click is never lost.
 void DrainEvents();
 // True while input taken from the window still waits for a pass of its own: a button change held
 // back by the latch or queued typed characters. A loop that sleeps until the next event must
