@@ -58,6 +58,12 @@ bool RunMainLoopPass() {
   DrainEvents();
   if (!RunFrameCommands()) return false;
   if (quitFlag) {
+    // A quit signal (the session ending) must neither wait for an answer nor lose the work: the
+    // changes go to the recovery file and the program ends.
+    if (TakeQuitSignal() != 0) {
+      RecoverUnsavedWork();
+      return false;
+    }
     // Closing the window asks first when there are unsaved changes; Cancel, or a save that
     // failed, keeps the editor open.
     if (ConfirmDiscardChanges()) return false;

@@ -130,6 +130,8 @@ void RunKeyboardCommands() {
 
 bool RunFrameCommands() {
   PollInputDevices();
+  // An Escape that closes a context menu does nothing else.
+  CloseMenuOnEscape();
   editor.ctrlHeld = KeyDown(kKeyLeftCtrl) || KeyDown(kKeyRightCtrl);
   editor.shiftHeld = KeyDown(kKeyLeftShift) || KeyDown(kKeyRightShift);
   int frameBefore = project.currentFrame;

@@ -9,6 +9,7 @@
 #include "audio/audio.h"
 #include "editor/editor_state.h"
 #include "editor/export_progress.h"
+#include "editor/history.h"
 #include "export/export.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -55,6 +56,8 @@ void NewObject() {
   }
   EvaluateTree(created, project.currentFrame, 0);
   SelectObject(created);
+  // The new object is an edit even while its name is still being typed.
+  RecordEditNow();
   StartTextEdit(created->name, kNameSize);
 }
 
@@ -276,7 +279,7 @@ void ImportSound() {
     ShowMessage("Error", text, true);
     return;
   }
-  editor.selectedClip = index;
+  SelectClip(index);
 }
 
 void RunViewClipSoundCommand(int code) {

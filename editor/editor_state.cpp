@@ -14,3 +14,13 @@ void SelectObject(SceneObject* object) {
   if (project.selected != object) project.selectedKey = -1;
   project.selected = object;
 }
+
+void SelectKey(int index) {
+  project.selectedKey = index;
+  if (index >= 0) editor.selectedClip = -1;
+}
+
+void SelectClip(int index) {
+  editor.selectedClip = index;
+  if (index >= 0) project.selectedKey = -1;
+}

@@ -81,3 +81,7 @@ void ResetEditorState();
 // Makes object the selected one; a key index names a key of one object's track, so the
 // selected key goes when another object is selected.
 void SelectObject(SceneObject* object);
+// The timeline's selection, on which Delete acts: a key of the selected object's track or a
+// clip, whichever was chosen last. Selecting one deselects the other.
+void SelectKey(int index);
+void SelectClip(int index);

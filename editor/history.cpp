@@ -251,8 +251,16 @@ const char* WindowTitle() {
   return history.title;
 }
 
+void RecordEditNow() {
+  TakeStepIfChanged();
+  UpdateWindowTitle();
+}
+
 bool ConfirmDiscardChanges() {
-  if (!Gesturing()) TakeStepIfChanged();
+  // The name being typed is part of the project to judge and save, without its cursor; a
+  // gesture cut short by the question still counts.
+  if (ui != nullptr) FinishTextEdit();
+  TakeStepIfChanged();
   if (!HasUnsavedChanges()) return true;
   char question[kDialogPathSize + 32];
   std::snprintf(question, sizeof question, "Save changes to %s?", DisplayName());
@@ -262,8 +270,27 @@ bool ConfirmDiscardChanges() {
       return SaveProjectAs();
     case SaveChangesAnswer::kDiscard:
       return true;
+    case SaveChangesAnswer::kUnavailable:
+      return RecoverUnsavedWork();
     case SaveChangesAnswer::kCancel:
       break;
   }
   return false;
+}
+
+bool RecoverUnsavedWork() {
+  if (ui != nullptr) FinishTextEdit();
+  TakeStepIfChanged();
+  if (!HasUnsavedChanges()) return true;
+  char where[kDialogPathSize];
+  if (!SaveRecoveryFile(history.path, where, sizeof where)) {
+    std::fprintf(stderr, "tavoka: the unsaved changes to %s could not be written anywhere\n",
+                 DisplayName());
+    LogMessage("the unsaved changes to %s could not be written anywhere", DisplayName());
+    return false;
+  }
+  std::fprintf(stderr, "tavoka: the unsaved changes to %s were written to %s\n", DisplayName(),
+               where);
+  LogMessage("the unsaved changes to %s were written to %s", DisplayName(), where);
+  return true;
 }

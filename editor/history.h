@@ -36,8 +36,18 @@ const char* ProjectPath();
 // "Untitled" stands for a project that was never saved.
 const char* WindowTitle();
 
-// Before an action that would discard unsaved changes (closing, loading): asks "Save changes to
-// NAME?" when there are any. Save saves (to the project's file, or through "Save As" when it
-// has none) and allows the action only when the save worked; Discard allows it; Cancel does not.
-// True when the action may go on.
+// Takes a step at once, even in the middle of a gesture: for an edit that counts before its
+// gesture is over (a new object, before its name is typed).
+void RecordEditNow();
+
+// Before an action that would discard unsaved changes (closing, loading): finishes a name being
+// typed, then asks "Save changes to NAME?" when there are any. Save saves (to the project's file,
+// or through "Save As" when it has none) and allows the action only when the save worked;
+// Discard allows it; Cancel does not. When no question can be shown at all, the work goes to its
+// recovery file instead and the action may go on once it is written. True when the action may
+// go on.
 bool ConfirmDiscardChanges();
+// Without asking (the session is ending, or nobody can be asked): finishes a name being typed
+// and, when there are unsaved changes, writes them to the project's recovery file and says where
+// on stderr and in the log. True when nothing was unsaved or the file was written.
+bool RecoverUnsavedWork();

@@ -5,6 +5,7 @@
 #include "editor/commands.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "editor/history.h"
 #include "platform/input.h"
 #include "scene/animation.h"
 #include "ui/ui.h"
@@ -93,6 +94,8 @@ void ApplyPendingChange() {
       SceneObject* created = CreateObject(object->parent);
       if (created == nullptr) return;
       SelectObject(created);
+      // The new object is an edit even while its name is still being typed.
+      RecordEditNow();
       StartTextEdit(created->name, kNameSize);
       break;
     }

@@ -130,14 +130,14 @@ void PressClip(int index, const Clip& clip, const Pointer& p) {
   const int x0 = kFramePixels * clip.startFrame, y0 = ClipTop(clip);
   if (!MouseInRegion() || !MouseInLocal(x0, y0, ClipWidth(clip), kClipHeight)) return;
   if (ui->leftPressed) {
-    editor.selectedClip = index;
+    SelectClip(index);
     editor.clipGrabOffset = p.frame - clip.startFrame;
     editor.dragState = kDragClipMove;
     if (MouseInLocal(x0, y0, 8, 7)) editor.dragState = kDragClipVolume;
     if (MouseInLocal(x0 + 10, y0, 8, 7)) editor.dragState = kDragClipPan;
   }
   if (ui->rightPressed) {
-    editor.selectedClip = index;
+    SelectClip(index);
     OpenMenu(kClipMenu);
   }
 }
@@ -282,11 +282,11 @@ void RunFrameStrip(KeyTrack& track, const ImageTrack* images) {
     if (inContent && MouseInLocal(x, 29, kFramePixels, 12)) {
       if (ui->leftPressed) {
         editor.dragState = kDragKey;
-        project.selectedKey = i;
+        SelectKey(i);
       }
       if (ui->rightPressed) {
         OpenMenu(kKeyMenu);
-        project.selectedKey = i;
+        SelectKey(i);
       }
     }
     const int image = KeyMarkerImage(track, i);

@@ -1,6 +1,7 @@
 // Every modal interaction of the program (open file, save file, message box, the question before
-// discarding changes) goes through one backend: the desktop one (GTK file chooser, SDL message
-// boxes), a scripted one that tests fill, or the batch one (no dialogs, messages on stderr).
+// discarding changes) goes through one backend: the desktop one (GTK file chooser and message
+// boxes, SDL's boxes where GTK cannot start), a scripted one that tests fill, or the batch one
+// (no dialogs, messages on stderr).
 #pragma once
 
 #include <deque>
@@ -12,8 +13,8 @@ enum DialogKind : int { kProjectFiles = 0, kPngFiles = 1, kWavFiles = 2 };
 constexpr int kDialogKinds = 3;
 constexpr int kDialogPathSize = 512;
 
-// The answer to "Save changes to NAME?".
-enum class SaveChangesAnswer { kSave, kDiscard, kCancel };
+// The answer to "Save changes to NAME?"; kUnavailable when no question could be shown at all.
+enum class SaveChangesAnswer { kSave, kDiscard, kCancel, kUnavailable };
 
 struct FileDialogRequest {
   bool save = false;

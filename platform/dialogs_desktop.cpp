@@ -1,5 +1,5 @@
-// The desktop dialogs: GTK3's file chooser, run in process and initialised on first use, and
-// the window layer's message boxes.
+// The desktop dialogs: GTK3's file chooser and message boxes, run in process and initialised on
+// first use; the window layer's message boxes where GTK cannot start (no display for it, say).
 #include <gtk/gtk.h>
 
 #include <cstdio>
@@ -19,13 +19,39 @@ bool EnsureGtk() {
   if (gtkFailed) return false;
   gtkReady = gtk_init_check(nullptr, nullptr);
   gtkFailed = !gtkReady;
-  if (gtkFailed) std::fprintf(stderr, "tavoka: the file chooser cannot start (GTK)\n");
+  if (gtkFailed) std::fprintf(stderr, "tavoka: the desktop's dialogs cannot start (GTK)\n");
   return gtkReady;
 }
 
 // Lets GTK unmap a closed dialog before the editor draws again.
 void FlushGtk() {
   while (gtk_events_pending()) gtk_main_iteration();
+}
+
+// The response of a dialog that a quit signal closed: the session is ending and nobody answers.
+constexpr int kResponseQuitSignal = 1000;
+
+gboolean CloseOnQuitSignal(gpointer dialog) {
+  if (QuitSignalArrived()) gtk_dialog_response(GTK_DIALOG(dialog), kResponseQuitSignal);
+  return G_SOURCE_CONTINUE;
+}
+
+// Runs a modal dialog to its answer, keeps it above the editor's window, and closes it when a
+// quit signal arrives; the dialog is destroyed afterwards.
+int RunDialog(GtkWidget* dialog) {
+  gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
+  const guint watch = g_timeout_add(100, CloseOnQuitSignal, dialog);
+  const int response = gtk_dialog_run(GTK_DIALOG(dialog));
+  g_source_remove(watch);
+  gtk_widget_destroy(dialog);
+  FlushGtk();
+  return response;
+}
+
+// The chooser's answer, taken when it is given: RunDialog destroys the chooser afterwards.
+void KeepChosenFile(GtkDialog* dialog, int response, gpointer chosen) {
+  if (response != GTK_RESPONSE_ACCEPT) return;
+  *static_cast<gchar**>(chosen) = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
 }
 
 void AddFilter(GtkFileChooser* chooser, const char* label, const char* pattern) {
@@ -60,32 +86,54 @@ struct DesktopBackend : DialogBackend {
         gtk_file_chooser_set_filename(chooser, request.startName);
       }
     }
+    gchar* chosen = nullptr;
+    g_signal_connect(dialog, "response", G_CALLBACK(KeepChosenFile), &chosen);
     bool ok = false;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-      gchar* chosen = gtk_file_chooser_get_filename(chooser);
-      if (chosen != nullptr && std::strlen(chosen) < kDialogPathSize) {
+    if (RunDialog(dialog) == GTK_RESPONSE_ACCEPT && chosen != nullptr) {
+      if (std::strlen(chosen) < kDialogPathSize) {
         std::snprintf(path, kDialogPathSize, "%s", chosen);
         ok = true;
-      } else if (chosen != nullptr) {
-        ShowMessageBox("Error", "The chosen path is too long.", true);
+      } else {
+        Message("Error", "The chosen path is too long.", true);
       }
-      g_free(chosen);
     }
-    gtk_widget_destroy(dialog);
-    FlushGtk();
+    g_free(chosen);
     return ok;
   }
 
   void Message(const char* caption, const char* text, bool warning) override {
-    ShowMessageBox(caption, text, warning);
+    if (!EnsureGtk()) {
+      ShowMessageBox(caption, text, warning);
+      return;
+    }
+    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL,
+                                               warning ? GTK_MESSAGE_WARNING : GTK_MESSAGE_INFO,
+                                               GTK_BUTTONS_OK, "%s", text);
+    gtk_window_set_title(GTK_WINDOW(dialog), caption);
+    RunDialog(dialog);
   }
 
+  // Save, Discard or Cancel; closing the box is Cancel. kUnavailable when neither GTK nor the
+  // window layer can show the question, or a quit signal closed it.
   SaveChangesAnswer AskSaveChanges(const char* question) override {
-    const char* buttons[] = {"Save", "Discard", "Cancel"};
-    switch (ShowQuestionBox("Tavoka", question, buttons, 3)) {
+    int chosen = -1;
+    if (EnsureGtk()) {
+      GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                                                 GTK_BUTTONS_NONE, "%s", question);
+      gtk_window_set_title(GTK_WINDOW(dialog), "Tavoka");
+      gtk_dialog_add_buttons(GTK_DIALOG(dialog), "_Save", 0, "_Discard", 1, "_Cancel", 2, nullptr);
+      gtk_dialog_set_default_response(GTK_DIALOG(dialog), 0);
+      const int response = RunDialog(dialog);
+      chosen = response == kResponseQuitSignal ? -1 : response >= 0 && response <= 2 ? response : 2;
+    } else {
+      const char* buttons[] = {"Save", "Discard", "Cancel"};
+      chosen = ShowQuestionBox("Tavoka", question, buttons, 3);
+    }
+    switch (chosen) {
       case 0: return SaveChangesAnswer::kSave;
       case 1: return SaveChangesAnswer::kDiscard;
-      default: return SaveChangesAnswer::kCancel;
+      case 2: return SaveChangesAnswer::kCancel;
+      default: return SaveChangesAnswer::kUnavailable;
     }
   }
 };

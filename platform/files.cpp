@@ -1,6 +1,8 @@
 #include "platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,16 +179,76 @@ bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes, 
 
 namespace {
 
+// Logs a failure and gives its reason to the caller.
+bool Refuse(char* why, size_t whySize, const char* reason, const char* what, const char* path) {
+  LogMessage("%s \"%s\": %s", what, path, reason);
+  if (why != nullptr && whySize > 0) std::snprintf(why, whySize, "%s", reason);
+  return false;
+}
+
+// Whether the user may write the existing file at path, as opening it for writing would judge;
+// root may write anything, so for root a file without any write bit counts as read-only, the
+// mark its owner gave it. errno says why not.
+bool MayWrite(const std::string& path, const struct stat& info) {
+  if (faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return false;
+  if (geteuid() == 0 && (info.st_mode & 0222) == 0) {
+    errno = EACCES;
+    return false;
+  }
+  return true;
+}
+
+// The process id in name when name is prefix, the id's digits and, when counted, "-" and the
+// digits of a counter; 0 for any other name.
+long TemporaryOwner(const std::string& name, const std::string& prefix, bool counted) {
+  if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+  const char* p = name.c_str() + prefix.size();
+  char* end = nullptr;
+  if (*p < '0' || *p > '9') return 0;
+  errno = 0;
+  const long pid = std::strtol(p, &end, 10);
+  if (errno != 0 || pid <= 0) return 0;
+  if (counted) {
+    if (*end != '-' || end[1] < '0' || end[1] > '9') return 0;
+    for (++end; *end >= '0' && *end <= '9'; ++end) {
+    }
+  }
+  return *end == '\0' ? pid : 0;
+}
+
+// Removes dir's regular files named prefix + PID (+ "-N" when counted) whose process is gone: the
+// temporary files of a save that was killed. Files of a process still running are left.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& prefix, bool counted) {
+  DIR* folder = opendir(dir.c_str());
+  if (folder == nullptr) return;
+  while (const dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    const long pid = TemporaryOwner(name, prefix, counted);
+    if (pid == 0 || pid == static_cast<long>(getpid())) continue;
+    if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    const std::string path = dir + "/" + name;
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (unlink(path.c_str()) == 0) {
+      LogMessage("removed \"%s\", left by a save that was killed", path.c_str());
+    }
+  }
+  closedir(folder);
+}
+
 // Gives the regular file at path the second name copyPath (replacing whatever had that name),
-// or where the file system cannot, copies it there. False (logged) when neither worked.
-bool LinkOrCopy(const std::string& path, const std::string& copyPath) {
+// or where the file system cannot, copies it there with the same permissions. False (logged)
+// when neither worked.
+bool LinkOrCopy(const std::string& path, const std::string& copyPath, mode_t mode) {
   unlink(copyPath.c_str());
-  if (link(path.c_str(), copyPath.c_str()) == 0) return true;
+  if (StepAllowed(SaveStep::kLink) && link(path.c_str(), copyPath.c_str()) == 0) return true;
   std::vector<uint8_t> bytes;
   if (ReadWholeFile(path.c_str(), kMaxCopiedFileBytes, bytes)) {
-    const int fd = open(copyPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Created unreadable to others, then given the file's own permissions.
+    const int fd = open(copyPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd >= 0) {
-      const bool written = WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
+      const bool written = fchmod(fd, mode & 07777) == 0 &&
+                           WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
       if (close(fd) == 0 && written) return true;
       unlink(copyPath.c_str());
     }
@@ -195,11 +257,18 @@ bool LinkOrCopy(const std::string& path, const std::string& copyPath) {
   return false;
 }
 
+std::string BaseNameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace
 
 bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
-                           const char* backupPath) {
-  if (path == nullptr || path[0] == '\0') return false;
+                           const char* backupPath, char* why, size_t whySize) {
+  if (path == nullptr || path[0] == '\0') {
+    return Refuse(why, whySize, "no file name", "cannot save", "");
+  }
   std::string target = path;
   struct stat info;
   if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
@@ -207,11 +276,20 @@ bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
     if (realpath(path, resolved) != nullptr) target = resolved;
   }
   const bool replacing = stat(target.c_str(), &info) == 0;
+  if (replacing && S_ISDIR(info.st_mode)) {
+    return Refuse(why, whySize, std::strerror(EISDIR), "cannot replace", target.c_str());
+  }
+  if (replacing && !MayWrite(target, info)) {
+    return Refuse(why, whySize, std::strerror(errno), "cannot replace", target.c_str());
+  }
 
   const std::string dir = DirectoryOf(target);
-  std::string base =
-      target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
+  std::string base = BaseNameOf(target);
   if (base.size() > 200) base.resize(200);  // the temporary name must stay within NAME_MAX
+  RemoveStaleTemporaries(dir, "." + base + ".tmp-", true);
+  if (backupPath != nullptr) {
+    RemoveStaleTemporaries(DirectoryOf(backupPath), BaseNameOf(backupPath) + ".tmp-", false);
+  }
   static unsigned counter = 0;
   std::string temp;
   int fd = -1;
@@ -224,8 +302,8 @@ bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
     }
   }
   if (fd < 0) {
-    LogMessage("cannot create a file beside \"%s\": %s", target.c_str(), std::strerror(errno));
-    return false;
+    return Refuse(why, whySize, std::strerror(errno), "cannot create a file beside",
+                  target.c_str());
   }
   // The replacement keeps the permissions of the file it replaces (a new one gets the umask's).
   if (replacing && S_ISREG(info.st_mode)) fchmod(fd, info.st_mode & 07777);
@@ -246,17 +324,20 @@ bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
   std::string backupTemp;
   if (failedStep == nullptr && replacing && S_ISREG(info.st_mode) && backupPath != nullptr) {
     backupTemp = std::string(backupPath) + ".tmp-" + std::to_string(getpid());
-    if (!LinkOrCopy(target, backupTemp)) backupTemp.clear();
+    const int savedErrno = errno;
+    if (!LinkOrCopy(target, backupTemp, info.st_mode)) backupTemp.clear();
+    errno = savedErrno;
   }
   if (failedStep == nullptr &&
       (!StepAllowed(SaveStep::kRename) || rename(temp.c_str(), target.c_str()) != 0)) {
     failedStep = "rename";
   }
   if (failedStep != nullptr) {
-    LogMessage("cannot %s \"%s\": %s", failedStep, temp.c_str(), std::strerror(errno));
+    const int error = errno;
+    LogMessage("cannot %s \"%s\"", failedStep, temp.c_str());
     unlink(temp.c_str());
     if (!backupTemp.empty()) unlink(backupTemp.c_str());
-    return false;
+    return Refuse(why, whySize, std::strerror(error), "cannot save", target.c_str());
   }
   if (!backupTemp.empty() && rename(backupTemp.c_str(), backupPath) != 0) {
     LogMessage("cannot keep the backup \"%s\": %s", backupPath, std::strerror(errno));
@@ -264,4 +345,79 @@ bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
   }
   SyncDirectory(dir);
   return true;
+}
+
+namespace {
+
+// Whether the open files a and b hold the same bytes.
+bool SameBytes(int a, int b) {
+  uint8_t left[65536], right[65536];
+  for (;;) {
+    const ssize_t got = read(a, left, sizeof left);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    ssize_t done = 0;
+    while (done < got) {
+      const ssize_t more = read(b, right + done, static_cast<size_t>(got - done));
+      if (more < 0 && errno == EINTR) continue;
+      if (more <= 0) return false;
+      done += more;
+    }
+    if (std::memcmp(left, right, static_cast<size_t>(got)) != 0) return false;
+    if (got == 0) return read(b, right, 1) == 0;
+  }
+}
+
+}  // namespace
+
+CopyOutcome CopyFileIfAbsent(const char* from, const char* to, char* why, size_t whySize) {
+  auto fail = [&](int error, int fd1, int fd2) {
+    Refuse(why, whySize, std::strerror(error), "cannot copy", from);
+    if (fd1 >= 0) close(fd1);
+    if (fd2 >= 0) close(fd2);
+    return CopyOutcome::kFailed;
+  };
+  // Non-blocking, so that a pipe named like the file cannot hold the program.
+  const int in = open(from, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (in < 0) return fail(errno, -1, -1);
+  struct stat info;
+  if (fstat(in, &info) != 0) return fail(errno, in, -1);
+  if (!S_ISREG(info.st_mode)) {
+    Refuse(why, whySize, "not a regular file", "cannot copy", from);
+    close(in);
+    return CopyOutcome::kFailed;
+  }
+  const int out = open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (out < 0) {
+    const int error = errno;
+    if (error != EEXIST) return fail(error, in, -1);
+    struct stat there;
+    const int existing = open(to, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const bool same = existing >= 0 && fstat(existing, &there) == 0 && S_ISREG(there.st_mode) &&
+                      there.st_size == info.st_size && SameBytes(in, existing);
+    if (existing >= 0) close(existing);
+    close(in);
+    return same ? CopyOutcome::kSameThere : CopyOutcome::kDifferentThere;
+  }
+  uint8_t buffer[65536];
+  bool ok = fchmod(out, info.st_mode & 07777) == 0;
+  while (ok) {
+    const ssize_t got = read(in, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    ok = WriteAll(out, buffer, static_cast<size_t>(got));
+  }
+  if (ok) ok = fsync(out) == 0;
+  const int error = errno;
+  if (close(out) != 0 && ok) ok = false;
+  close(in);
+  if (!ok) {
+    unlink(to);
+    Refuse(why, whySize, std::strerror(error != 0 ? error : EIO), "cannot copy", from);
+    return CopyOutcome::kFailed;
+  }
+  return CopyOutcome::kCopied;
 }

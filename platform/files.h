@@ -32,19 +32,34 @@ bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes,
 
 // Writes bytes to a new temporary file beside path, flushes and syncs it, and renames it over
 // path (through a symbolic link to the file it names), so path holds either its old content or
-// all of bytes. The replacement keeps the old file's permissions. False (logged, temporary file
-// removed, path untouched) when any step fails. With backupPath, the file that is replaced is
-// kept under that name once the new one is complete (a backup that cannot be made is logged and
-// does not stop the replacement).
+// all of bytes. The replacement keeps the old file's permissions. A file the user cannot write
+// (for root: one without any write permission bit) is refused as opening it for writing would
+// be. False (logged, the reason in why when given, temporary file removed, path untouched) when
+// any step fails. With backupPath, the file that is replaced is kept under that name, with its
+// permissions, once the new one is complete (a backup that cannot be made is logged and does not
+// stop the replacement). Temporary files that earlier replacements of path left behind when
+// their process died are removed first.
 bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
-                           const char* backupPath = nullptr);
+                           const char* backupPath = nullptr, char* why = nullptr,
+                           size_t whySize = 0);
 
-// The steps of a replacement, for tests that make one of them fail.
-enum class SaveStep { kCreate, kWrite, kSync, kRename };
+// The steps of a replacement, for tests that make one of them fail (kLink: the backup's second
+// name, after which a copy is made instead).
+enum class SaveStep { kCreate, kWrite, kSync, kRename, kLink };
 // Called before each step; returning false makes the step fail as if the system had refused it
 // (a failed write has written part of the bytes). Null: no faults.
 using SaveFaultHook = bool (*)(SaveStep step);
 void SetSaveFaultHook(SaveFaultHook hook);
+
+// Copies the regular file from to the path to, never replacing anything there. The copy gets
+// from's permissions and is complete or absent.
+enum class CopyOutcome {
+  kCopied,
+  kSameThere,       // to holds the same bytes already
+  kDifferentThere,  // to is another file (or not a regular file): left alone
+  kFailed,          // why says what went wrong
+};
+CopyOutcome CopyFileIfAbsent(const char* from, const char* to, char* why, size_t whySize);
 
 // The part of path after its last '/' or '\\' (the whole path when it has neither): stored
 // names are bare file names, whichever system wrote the path.

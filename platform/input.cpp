@@ -65,3 +65,9 @@ void ForgetHeldKeys() {
   std::memset(keyTapped, 0, sizeof keyTapped);
   if (inputDevices != nullptr) std::memset(inputDevices->keyState, 0, 256);
 }
+
+void ForgetKey(int code) {
+  if (code <= 0 || code > 255) return;
+  keyLive[code] = keyTapped[code] = 0;
+  if (inputDevices != nullptr) inputDevices->keyState[code] = 0;
+}

@@ -49,3 +49,5 @@ void NoteKeyEvent(int code, bool down);
 void NoteKeyboardFocus(bool focused);
 // Forgets every held key, as after a modal dialog: a key counts again once it is pressed anew.
 void ForgetHeldKeys();
+// The same for one key whose press has been used up.
+void ForgetKey(int code);

@@ -5,6 +5,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -23,6 +24,50 @@ SDL_Window* window = nullptr;
 SDL_GLContext glContext = nullptr;
 bool sdlVideoUp = false;
 bool windowHeadless = false;
+
+// A quit signal waiting for DrainEvents; written by the signal handler only.
+volatile std::sig_atomic_t pendingQuitSignal = 0;
+int quitSignal = 0;
+
+void NoteQuitSignal(int signal) { pendingQuitSignal = signal; }
+
+// The program's handlers while the window exists; the default ones (ending the program) after.
+void InstallQuitSignals(bool own) {
+  struct sigaction action {};
+  action.sa_handler = own ? NoteQuitSignal : SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+}
+
+void TakePendingSignal() {
+  const int signal = pendingQuitSignal;
+  if (signal == 0) return;
+  pendingQuitSignal = 0;
+  quitSignal = signal;
+  quitFlag = 1;
+}
+
+// The latch of one mouse button: its first change in a pass shows in that pass; a later change
+// waits for the next pass (with the position of a press), so a click shorter than a pass is seen
+// as a press and then a release.
+struct ButtonLatch {
+  bool changedThisPass = false;
+  int8_t waiting = -1;  // the state held back for the next pass, -1 none
+  int32_t waitingX = 0, waitingY = 0;
+};
+ButtonLatch buttonLatches[3];
+
+// Typed characters not yet handed out, oldest first.
+uint8_t queuedChars[kMaxQueuedChars];
+int queuedCount = 0;
+
+void QueueTypedChar(uint8_t c) {
+  if (c == 0 || queuedCount >= kMaxQueuedChars) return;  // a full queue drops what follows
+  queuedChars[queuedCount++] = c;
+}
 
 // SDL scancode to DirectInput scan code, for the whole PC keyboard. Keys without a
 // DirectInput code map to 0 and are ignored.
@@ -141,6 +186,7 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
       break;
     case SDL_WINDOWEVENT_LEAVE:
       mouseState.left = mouseState.right = mouseState.middle = 0;
+      for (ButtonLatch& latch : buttonLatches) latch = ButtonLatch();
       break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
       NoteKeyboardFocus(true);
@@ -153,32 +199,93 @@ void HandleWindowEvent(const SDL_WindowEvent& event) {
   }
 }
 
-void HandleButton(uint8_t button, bool down, int cx, int cy) {
-  uint8_t* flag = nullptr;
-  if (button == SDL_BUTTON_LEFT) flag = &mouseState.left;
-  if (button == SDL_BUTTON_RIGHT) flag = &mouseState.right;
-  if (button == SDL_BUTTON_MIDDLE) flag = &mouseState.middle;
-  if (flag == nullptr) return;
-  *flag = down ? 1 : 0;
+uint8_t* ButtonFlag(int index) {
+  if (index == 0) return &mouseState.left;
+  if (index == 1) return &mouseState.right;
+  return &mouseState.middle;
+}
+
+void SetButton(int index, bool down, int32_t x, int32_t y) {
+  *ButtonFlag(index) = down ? 1 : 0;
   if (down) {
-    UpdatePointer(cx, cy);
-    mouseState.pressX = mouseState.x;
-    mouseState.pressY = mouseState.y;
+    mouseState.x = mouseState.pressX = x;
+    mouseState.y = mouseState.pressY = y;
+  }
+}
+
+void HandleButton(uint8_t button, bool down, int cx, int cy) {
+  int index = -1;
+  if (button == SDL_BUTTON_LEFT) index = 0;
+  if (button == SDL_BUTTON_RIGHT) index = 1;
+  if (button == SDL_BUTTON_MIDDLE) index = 2;
+  if (index < 0) return;
+  int clientW = 0, clientH = 0;
+  SDL_GetWindowSize(window, &clientW, &clientH);
+  int32_t x = 0, y = 0;
+  ClientToLogical(cx, cy, clientW, clientH, logicalWidth, logicalHeight, &x, &y);
+  ButtonLatch& latch = buttonLatches[index];
+  if (!latch.changedThisPass) {
+    if ((*ButtonFlag(index) != 0) == down) return;
+    SetButton(index, down, x, y);
+    latch.changedThisPass = true;
+    return;
+  }
+  latch.waiting = down ? 1 : 0;
+  if (down) {
+    latch.waitingX = x;
+    latch.waitingY = y;
+  }
+}
+
+// At the start of a pass: what the latches held back becomes the buttons' state.
+void ReleaseButtonLatches() {
+  for (int index = 0; index < 3; ++index) {
+    ButtonLatch& latch = buttonLatches[index];
+    latch.changedThisPass = false;
+    if (latch.waiting < 0) continue;
+    const bool down = latch.waiting == 1;
+    if ((*ButtonFlag(index) != 0) != down) {
+      SetButton(index, down, latch.waitingX, latch.waitingY);
+      latch.changedThisPass = true;
+    }
+    latch.waiting = -1;
   }
 }
 
 void HandleKey(const SDL_KeyboardEvent& event) {
-  if (event.repeat) return;  // the snapshot holds key state, not auto-repeat
-  bool down = event.type == SDL_KEYDOWN;
-  NoteKeyEvent(DirectInputCode(event.keysym.scancode), down);
+  const bool down = event.type == SDL_KEYDOWN;
+  // The snapshot holds key state, not auto-repeat; only Backspace repeats as a typed character,
+  // as letters do through their text events.
+  if (!event.repeat) NoteKeyEvent(DirectInputCode(event.keysym.scancode), down);
   if (!down) return;
   // These keys produce no text-input event but are typed characters for the text fields.
   switch (event.keysym.sym) {
-    case SDLK_BACKSPACE: typedChar = 8; break;
+    case SDLK_BACKSPACE: QueueTypedChar(8); break;
     case SDLK_RETURN:
-    case SDLK_KP_ENTER: typedChar = 13; break;
-    case SDLK_ESCAPE: typedChar = 27; break;
+    case SDLK_KP_ENTER:
+      if (!event.repeat) QueueTypedChar(13);
+      break;
+    case SDLK_ESCAPE:
+      if (!event.repeat) QueueTypedChar(27);
+      break;
     default: break;
+  }
+}
+
+// Every character of a text-input event (an input method may commit several at once).
+void HandleText(const char* utf8) {
+  const SDL_Keymod mods = SDL_GetModState();
+  TextModifiers held;
+  held.ctrl = (mods & KMOD_CTRL) != 0;
+  held.leftAlt = (mods & KMOD_LALT) != 0;
+  held.rightAlt = (mods & KMOD_RALT) != 0;
+  held.modeSwitch = (mods & KMOD_MODE) != 0;
+  const bool suppressed = ModifiersSuppressText(held);
+  const unsigned char* s = reinterpret_cast<const unsigned char*>(utf8);
+  while (*s != 0) {
+    QueueTypedChar(TypedCharFromUtf8(reinterpret_cast<const char*>(s), suppressed));
+    ++s;
+    while ((*s & 0xC0) == 0x80) ++s;  // the rest of a multi-byte character
   }
 }
 
@@ -208,12 +315,9 @@ void HandleEvent(const SDL_Event& event) {
     case SDL_KEYUP:
       HandleKey(event.key);
       break;
-    case SDL_TEXTINPUT: {
-      SDL_Keymod mods = SDL_GetModState();
-      uint8_t c = TypedCharFromUtf8(event.text.text, (mods & (KMOD_CTRL | KMOD_ALT)) != 0);
-      if (c != 0) typedChar = c;
+    case SDL_TEXTINPUT:
+      HandleText(event.text.text);
       break;
-    }
     default:
       break;
   }
@@ -242,8 +346,14 @@ void ClientToLogical(int cx, int cy, int clientW, int clientH, int logicalW, int
   *y = static_cast<int32_t>(std::lround(static_cast<double>(cy) / clientH * logicalH));
 }
 
-uint8_t TypedCharFromUtf8(const char* utf8, bool ctrlOrAltHeld) {
-  if (ctrlOrAltHeld || utf8 == nullptr) return 0;
+bool ModifiersSuppressText(const TextModifiers& held) {
+  if (held.rightAlt || held.modeSwitch) return false;  // AltGr, with or without Ctrl
+  if (held.ctrl) return !held.leftAlt;  // Ctrl+Left Alt is AltGr on layouts that report it so
+  return held.leftAlt;
+}
+
+uint8_t TypedCharFromUtf8(const char* utf8, bool suppressed) {
+  if (suppressed || utf8 == nullptr) return 0;
   const unsigned char* s = reinterpret_cast<const unsigned char*>(utf8);
   unsigned code = 0;
   if (s[0] < 0x80) {
@@ -265,6 +375,10 @@ uint8_t TypedCharFromUtf8(const char* utf8, bool ctrlOrAltHeld) {
 bool CreateGLWindow(const char* title, int width, int height, int bits, bool headless) {
   windowHeadless = headless;
   if (headless) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+  // The program's own handlers tell a quit signal from a closed window (SDL would turn both
+  // into SDL_QUIT) and also take SIGHUP, which would otherwise end the program on the spot.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  InstallQuitSignals(true);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
     std::fprintf(stderr, "tavoka: cannot start the window system: %s\n", SDL_GetError());
     return false;
@@ -326,19 +440,54 @@ void SetProjection(int width, int height) {
 }
 
 
-void DestroyGLWindow() { TearDown(); }
+void DestroyGLWindow() {
+  TearDown();
+  InstallQuitSignals(false);
+}
 
 void SetWindowTitle(const char* title) {
   if (window != nullptr) SDL_SetWindowTitle(window, title);
 }
 
 void DrainEvents() {
+  ReleaseButtonLatches();
+  TakePendingSignal();
   SDL_Event event;
   // Once the window is asked to close, the rest of the queue is left: the pass still runs its
   // per-frame step once and the main loop then shuts down.
   while (!quitFlag && SDL_PollEvent(&event)) {
     HandleEvent(event);
   }
+  TakePendingSignal();
+  // One queued character per pass; one the toolkit left unread (no text was being edited) is
+  // replaced by the next.
+  if (queuedCount > 0) {
+    typedChar = queuedChars[0];
+    --queuedCount;
+    std::memmove(queuedChars, queuedChars + 1, static_cast<size_t>(queuedCount));
+  }
+}
+
+bool InputWaiting() {
+  if (queuedCount > 0 || pendingQuitSignal != 0) return true;
+  for (const ButtonLatch& latch : buttonLatches) {
+    if (latch.waiting >= 0) return true;
+  }
+  return false;
+}
+
+void ClearTypedChars() {
+  queuedCount = 0;
+  typedChar = 0;
+}
+
+bool QuitSignalArrived() { return pendingQuitSignal != 0 || quitSignal != 0; }
+
+int TakeQuitSignal() {
+  TakePendingSignal();
+  const int signal = quitSignal;
+  quitSignal = 0;
+  return signal;
 }
 
 void SwapGLBuffers() {
@@ -377,7 +526,8 @@ int ShowQuestionBox(const char* caption, const char* text, const char* const* bu
   box.buttons = data;
   int chosen = -1;
   if (SDL_ShowMessageBox(&box, &chosen) != 0) return -1;
-  return chosen;
+  // A box closed without a button answers as its last (Escape) button does.
+  return chosen >= 0 && chosen < count ? chosen : count - 1;
 }
 
 void* GetGLProcAddress(const char* name) { return SDL_GL_GetProcAddress(name); }

@@ -17,8 +17,11 @@ struct MouseState {
 extern MouseState mouseState;
 extern int32_t logicalWidth, logicalHeight;
 extern int32_t windowX, windowY;
-extern uint8_t quitFlag;   // set when the window is asked to close
-extern uint8_t typedChar;  // last character typed (Latin-1), 0 when none; the toolkit consumes it
+extern uint8_t quitFlag;   // set when the window is asked to close or a quit signal arrives
+// The character typed for this pass (Latin-1), 0 when none; the toolkit consumes it. Characters
+// typed faster than passes wait in a queue of kMaxQueuedChars and come one per pass.
+extern uint8_t typedChar;
+constexpr int kMaxQueuedChars = 64;
 
 // Opens the window with an OpenGL compatibility context. With headless set it uses SDL's
 // offscreen driver (no window server needed: tests and batch export). Without it, a machine
@@ -31,28 +34,52 @@ void DestroyGLWindow();
 // Changes the window's title (nothing without a window).
 void SetWindowTitle(const char* title);
 
-// Handles every waiting window event: mouse, size, close, typed characters and keys.
+// Handles every waiting window event: mouse, size, close, typed characters and keys. A mouse
+// button that changes more than once within one pass (a quick click) shows its first change in
+// this pass and where it ended up in the next, so a quick click is never lost.
 void DrainEvents();
+// True while input taken from the window still waits for a pass of its own: a button change held
+// back by the latch or queued typed characters. A loop that sleeps until the next event must
+// run a pass first.
+bool InputWaiting();
+// Empties the queue of typed characters and typedChar (a text edit starts afresh).
+void ClearTypedChars();
 void SwapGLBuffers();
 
 // Position conversion of pointer events: client pixels to logical pixels, rounded.
 void ClientToLogical(int cx, int cy, int clientW, int clientH, int logicalW, int logicalH,
                      int32_t* x, int32_t* y);
-// Typed-character rules: the Latin-1 byte a text-input event delivers, or 0 when it delivers
-// nothing (characters outside ASCII 32..126 and the six letters Å Ä Ö å ä ö, or Ctrl/Alt held).
-uint8_t TypedCharFromUtf8(const char* utf8, bool ctrlOrAltHeld);
+// Typed-character rules: the Latin-1 byte of the first character of a text-input event, or 0 when
+// it delivers nothing (characters outside ASCII 32..126 and the six letters Å Ä Ö å ä ö, or
+// suppressed by the modifiers held).
+uint8_t TypedCharFromUtf8(const char* utf8, bool suppressed);
+// The modifier keys held when text arrives. Ctrl without Alt and Left Alt alone make shortcuts,
+// not text; AltGr (Right Alt, which some layouts report together with Ctrl, or the mode-switch
+// modifier) types characters such as @ { [ ] } \ | ~ on many layouts.
+struct TextModifiers {
+  bool ctrl = false, leftAlt = false, rightAlt = false, modeSwitch = false;
+};
+bool ModifiersSuppressText(const TextModifiers& held);
+
+// Quit signals. While the window exists, SIGTERM, SIGINT and SIGHUP (the desktop logging out, a
+// terminal closing) set the quit flag at the next DrainEvents instead of ending the program.
+// TakeQuitSignal gives the signal that asked the program to end (0 when none) and forgets it.
+// Nobody may be there to answer a question then: the caller must not ask.
+int TakeQuitSignal();
+// Whether a quit signal has arrived and not been taken yet (modal dialogs close on it).
+bool QuitSignalArrived();
 
 // Clock and pacing.
 uint64_t PerformanceCounter();
 uint64_t PerformanceFrequency();
 void SleepMilliseconds(uint32_t ms);
 
-// A modal message box with a caption; warning or information icon. Without a display it writes
-// the message to stderr instead.
+// SDL's modal message box with a caption; warning or information icon. Where it cannot be shown
+// (no display, an X server without core fonts) it writes the message to stderr instead.
 void ShowMessageBox(const char* caption, const char* text, bool warning);
 
-// A modal question with up to three buttons; the index of the button chosen, or -1 when the box
-// cannot be shown (then the caller takes the safest answer).
+// A modal question with up to three buttons; the index of the button chosen (the last one when
+// the box is closed without a button), or -1 when the box cannot be shown.
 int ShowQuestionBox(const char* caption, const char* text, const char* const* buttons, int count);
 
 // OpenGL entry points beyond 1.1 (framebuffer objects for export).

@@ -4,13 +4,18 @@
 
 #include "project/project_file.h"
 
+#include <strings.h>
+
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "audio/audio.h"
 #include "images/image_bank.h"
 #include "platform/dialogs.h"
 #include "platform/log.h"
+#include "platform/user_files.h"
 #include "scene/animation.h"
 
 std::vector<uint8_t> WriteProject(PoseBytes poses) {
@@ -168,17 +173,109 @@ void NewProjectWorkPath() { SetWorkPath(""); }
 
 std::string BackupPathOf(const char* path) { return std::string(path) + ".bak"; }
 
-bool SaveProject(const char* path) {
+namespace {
+
+// The bare file names of every image and sound the open project names, each once, in tree
+// order then clip order. Names that would not be opened inside the work path are left out.
+void AddNamedFiles(const SceneObject* object, std::vector<std::string>& names) {
+  if (object == nullptr) return;
+  auto add = [&names](const char* name) {
+    if (name[0] == '\0' || !IsBareFileName(name)) return;
+    for (const std::string& known : names) {
+      if (known == name) return;
+    }
+    names.emplace_back(name);
+  };
+  if (object->images) {
+    for (int i = 0; i < object->images->count && i < kMaxImages; ++i) {
+      add(object->images->entries[static_cast<size_t>(i)].file);
+    }
+  }
+  for (int i = 0; i < object->childCount; ++i) AddNamedFiles(object->children[i], names);
+  if (object == project.root) {
+    for (int i = 0; i < ClipCount(); ++i) add(GetClip(i)->fileName);
+  }
+}
+
+// The folder a work path names ("." for the empty one) resolved to its real path; empty when
+// it does not exist.
+std::string RealFolder(const char* workPath) {
+  char resolved[PATH_MAX];
+  const char* folder = workPath[0] != '\0' ? workPath : ".";
+  return realpath(folder, resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+// Copies the files the project names from the work path into newWorkPath when that is another
+// folder; what happened goes to report.
+void CopyNamedFiles(const char* newWorkPath, SaveReport& report) {
+  const std::string from = RealFolder(project.workPath);
+  const std::string to = RealFolder(newWorkPath);
+  if (to.empty() || from == to) return;
+  std::vector<std::string> names;
+  AddNamedFiles(project.root, names);
+  for (const std::string& name : names) {
+    char why[128] = "";
+    const std::string source = std::string(project.workPath) + name;
+    const std::string target = to + "/" + name;
+    switch (CopyFileIfAbsent(source.c_str(), target.c_str(), why, sizeof why)) {
+      case CopyOutcome::kCopied:
+        report.copied.push_back(name);
+        break;
+      case CopyOutcome::kSameThere:
+        break;
+      case CopyOutcome::kDifferentThere:
+        report.notCopied.push_back(name + " (another file of that name is there)");
+        break;
+      case CopyOutcome::kFailed:
+        report.notCopied.push_back(name + " (" + why + ")");
+        break;
+    }
+  }
+}
+
+// "a.png, b.wav and 3 more": at most kListedNames names of a list.
+constexpr size_t kListedNames = 12;
+std::string NameList(const std::vector<std::string>& names) {
+  std::string text;
+  for (size_t i = 0; i < names.size() && i < kListedNames; ++i) {
+    if (i > 0) text += ", ";
+    text += names[i];
+  }
+  if (names.size() > kListedNames) {
+    text += " and " + std::to_string(names.size() - kListedNames) + " more";
+  }
+  return text;
+}
+
+}  // namespace
+
+bool SaveProject(const char* path, SaveReport* report) {
+  SaveReport local;
+  SaveReport& result = report != nullptr ? *report : local;
+  result = SaveReport();
   if (path == nullptr) path = "";
   LogMessage("SaveProject(%s)", path);
   char workPath[kFileNameSize];
-  if (path[0] == '\0' || !WorkPathOf(path, workPath)) return false;
+  if (path[0] == '\0') {
+    std::snprintf(result.why, sizeof result.why, "no file name");
+    return false;
+  }
+  if (!WorkPathOf(path, workPath)) {
+    std::snprintf(result.why, sizeof result.why, "the path is too long");
+    return false;
+  }
   const std::vector<uint8_t> bytes = WriteProject();
   // A save that cannot keep a backup still saves: the old file is replaced only by a complete
   // new one either way.
-  if (!ReplaceFileAtomically(path, bytes.data(), bytes.size(), BackupPathOf(path).c_str())) {
+  if (!ReplaceFileAtomically(path, bytes.data(), bytes.size(), BackupPathOf(path).c_str(),
+                             result.why, sizeof result.why)) {
     return false;
   }
+  CopyNamedFiles(workPath, result);
+  for (const std::string& name : result.copied) {
+    LogMessage("copied \"%s\" to \"%s\"", name.c_str(), workPath);
+  }
+  for (const std::string& name : result.notCopied) LogMessage("not copied: %s", name.c_str());
   SetWorkPath(path);
   if (projectFileHook != nullptr) projectFileHook(ProjectFileEvent::kSaved, path);
   return true;
@@ -209,14 +306,34 @@ bool LoadProject(const char* path, ProjectProblem* problem) {
 }
 
 bool SaveProjectAndReport(const char* path) {
-  if (SaveProject(path)) return true;
-  ShowMessage("Error", "Couldn't save project", true);
-  return false;
+  SaveReport report;
+  if (!SaveProject(path, &report)) {
+    const std::string text = std::string("Couldn't save project ") + path + ": " + report.why;
+    ShowMessage("Error", text.c_str(), true);
+    return false;
+  }
+  if (report.copied.empty() && report.notCopied.empty()) return true;
+  char folder[kFileNameSize];
+  WorkPathOf(path, folder);
+  std::string text = std::string("Saved the project in ") + (folder[0] != '\0' ? folder : "./");
+  if (!report.copied.empty()) {
+    text += ". Copied its files there: " + NameList(report.copied);
+  }
+  if (!report.notCopied.empty()) {
+    text += ". Could not copy: " + NameList(report.notCopied) +
+            "; the project will miss them until they are put there";
+  }
+  text += ".";
+  const bool warning = !report.notCopied.empty();
+  ShowMessage(warning ? "Warning" : "Info", text.c_str(), warning);
+  return true;
 }
 
 bool LoadProjectAndReport(const char* path) {
-  if (LoadProject(path)) return true;
-  ShowMessage("Error", "Couldn't load project", true);
+  ProjectProblem problem;
+  if (LoadProject(path, &problem)) return true;
+  const std::string text = std::string("Couldn't load project ") + path + ": " + problem.message;
+  ShowMessage("Error", text.c_str(), true);
   return false;
 }
 
@@ -230,4 +347,36 @@ bool OpenProject() {
   char path[kDialogPathSize] = "";
   if (!ChooseOpenFile(path, kProjectFiles)) return false;
   return LoadProjectAndReport(path);
+}
+
+std::string RecoveryFileName(const char* projectPath) {
+  std::string name = projectPath != nullptr ? PathFileName(projectPath) : "";
+  if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".tvp") == 0) {
+    name.resize(name.size() - 4);
+  }
+  if (name.empty()) name = "Untitled";
+  return name + ".recovered.tvp";
+}
+
+bool SaveRecoveryFile(const char* projectPath, char* where, size_t whereSize) {
+  if (projectPath == nullptr) projectPath = "";
+  const std::string name = RecoveryFileName(projectPath);
+  const std::vector<uint8_t> bytes = WriteProject();
+  auto write = [&](const std::string& path) {
+    char why[160] = "";
+    if (path.size() >= whereSize ||
+        !ReplaceFileAtomically(path.c_str(), bytes.data(), bytes.size(), (path + ".bak").c_str(),
+                               why, sizeof why)) {
+      LogMessage("cannot write the recovery file \"%s\": %s", path.c_str(), why);
+      return false;
+    }
+    std::snprintf(where, whereSize, "%s", path.c_str());
+    return true;
+  };
+  char folder[kFileNameSize];
+  if (projectPath[0] != '\0' && WorkPathOf(projectPath, folder) && write(folder + name)) {
+    return true;
+  }
+  char dataFile[kUserPathSize];
+  return UserDataFile(name.c_str(), dataFile, sizeof dataFile) && write(dataFile);
 }

@@ -107,11 +107,22 @@ bool SetWorkPath(const char* path);
 // AddNewProjectHook at start-up.
 void NewProjectWorkPath();
 
+// What a save did besides writing the file: why it failed, and for a save into a folder other
+// than the work path, which of the image and sound files the project names were copied there.
+struct SaveReport {
+  char why[160] = "";                  // the reason of a failure, e.g. "Read-only file system"
+  std::vector<std::string> copied;     // bare file names copied into the new folder
+  std::vector<std::string> notCopied;  // "NAME (REASON)" for each file that could not be
+};
+
 // Writes the open project to path through a temporary file in the same directory that replaces
 // path only once it is complete and synced, then sets the work path. The file that was there is
-// kept as path.bak (the backup before it is replaced). False when anything failed; the file
-// that was at path is then untouched.
-bool SaveProject(const char* path);
+// kept as path.bak (the backup before it is replaced). When path lies in a folder other than the
+// work path, every image and sound file the project names is copied there from the work path
+// unless a file of that name is there already (nothing is ever overwritten), so the saved
+// project finds them. False when the project could not be written (report->why says why); the
+// file that was at path is then untouched and nothing was copied.
+bool SaveProject(const char* path, SaveReport* report = nullptr);
 // The name of the backup that a save keeps beside path.
 std::string BackupPathOf(const char* path);
 
@@ -126,10 +137,21 @@ void SetProjectFileHook(ProjectFileHook hook);
 bool LoadProject(const char* path, ProjectProblem* problem = nullptr);
 
 // The editor's commands: SaveProject and LoadProject that tell the user about a failure
-// ("Couldn't save project", "Couldn't load project", caption "Error", warning icon).
+// ("Couldn't save project PATH: REASON", "Couldn't load project PATH: REASON", caption "Error",
+// warning icon) and about the files a save into another folder copied or could not copy.
 bool SaveProjectAndReport(const char* path);
 bool LoadProjectAndReport(const char* path);
 // Ctrl+S and Ctrl+L: the "Save As" or "Load" dialog for project files, then the above. False
 // when the user cancelled or the operation failed.
 bool SaveProjectAs();
 bool OpenProject();
+
+// Unsaved work that cannot be saved the ordinary way (no question can be asked, the session is
+// ending) goes to a recovery file, NAME.recovered.tvp for the project file NAME.tvp and
+// Untitled.recovered.tvp for a project never saved.
+std::string RecoveryFileName(const char* projectPath);
+// Writes the open project to its recovery file beside projectPath, or in the user's data folder
+// when it was never saved or its folder cannot be written; an older recovery file is kept as
+// .bak. The project, its work path and its saved state stay as they are. False (logged) when no
+// file could be written; on success where holds the file's path.
+bool SaveRecoveryFile(const char* projectPath, char* where, size_t whereSize);

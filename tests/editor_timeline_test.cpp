@@ -214,18 +214,32 @@ TEST_F(Timeline, ADraggedKeySkipsOccupiedFramesAndKeepsTheTrackSorted) {
   Release();
 }
 
-TEST_F(Timeline, DeleteRemovesTheSelectedKeyAndClipButNeverTheLastKey) {
-  SceneObject* object = SelectObjectWithKeys({10});
+TEST_F(Timeline, DeleteRemovesTheLastClickedKeyOrClipButNeverTheLastKey) {
+  SceneObject* object = SelectObjectWithKeys({10, 20});
   ASSERT_EQ(AddSoundClip("hit.wav", 0.5, 40, 0), 0);
+  // The clip clicked last: Delete removes it and leaves the key alone.
   Click(KeyMarker(10));
   Click(Lane(45, 0));
   ASSERT_EQ(editor.selectedClip, 0);
-  ASSERT_EQ(project.selectedKey, 1);
+  EXPECT_EQ(project.selectedKey, -1) << "selecting the clip deselects the key";
+  PressKey(kKeyDelete);
+  EXPECT_EQ(ClipCount(), 0);
+  EXPECT_EQ(KeyFrames(object), (std::vector<int>{0, 10, 20}));
+  EXPECT_EQ(editor.selectedClip, -1);
+
+  // The key clicked last: Delete removes it and leaves the clip alone.
+  ASSERT_EQ(AddSoundClip("hit.wav", 0.5, 40, 0), 0);
+  Click(Lane(45, 0));
+  Click(KeyMarker(20));
+  EXPECT_EQ(editor.selectedClip, -1) << "selecting the key deselects the clip";
+  PressKey(kKeyDelete);
+  EXPECT_EQ(KeyFrames(object), (std::vector<int>{0, 10}));
+  EXPECT_EQ(ClipCount(), 1);
+  EXPECT_EQ(project.selectedKey, -1);
+  DeleteClip(0);
+  Click(KeyMarker(10));
   PressKey(kKeyDelete);
   EXPECT_EQ(KeyFrames(object), (std::vector<int>{0}));
-  EXPECT_EQ(ClipCount(), 0);
-  EXPECT_EQ(editor.selectedClip, -1);
-  EXPECT_EQ(project.selectedKey, -1);
 
   Click(KeyMarker(0));
   ASSERT_EQ(project.selectedKey, 0);

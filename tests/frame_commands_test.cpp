@@ -341,7 +341,8 @@ TEST_F(FileCommands, CtrlLLoadsAndAFailedLoadKeepsTheOpenProject) {
   Release(kKeyLeftCtrl);
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(dialogs.messages[0].caption, "Error");
-  EXPECT_EQ(dialogs.messages[0].text, "Couldn't load project");
+  EXPECT_EQ(dialogs.messages[0].text,
+            "Couldn't load project " + bad + ": frame rate 544501614 is not 1 to 44100");
   EXPECT_TRUE(dialogs.messages[0].warning);
   EXPECT_EQ(project.root->childCount, 3);
   EXPECT_EQ(project.root->children[1], a);

@@ -1,6 +1,8 @@
 // Undo and redo through the keys, the steps a gesture makes, the '*' of unsaved changes in the
 // title, and the question before closing or loading over unsaved changes.
+#include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -282,7 +284,7 @@ TEST_F(History, ClosingWithUnsavedChangesAsksAndEachAnswerDoesWhatItSays) {
   quitFlag = 1;
   EXPECT_TRUE(RunMainLoopPass());
   SetSaveFaultHook(nullptr);
-  EXPECT_EQ(dialogs.messages.back().text, "Couldn't save project");
+  EXPECT_EQ(dialogs.messages.back().text, "Couldn't save project " + path + ": Input/output error");
   EXPECT_TRUE(HasUnsavedChanges());
 
   // Save: written to the project's own file, then the loop ends.
@@ -328,6 +330,85 @@ TEST_F(History, LoadingOverUnsavedChangesAsksFirst) {
   ASSERT_EQ(dialogs.requests.size(), 1u);
   EXPECT_FALSE(Named("arm")->hidden) << "the file's project is open";
   EXPECT_FALSE(HasUnsavedChanges());
+}
+
+// Closing while a new object's name is typed: the object counted as a change from the start, and
+// what is saved is the typed name without the text cursor.
+TEST_F(History, ANewObjectCountsAtOnceAndClosingWhileItsNameIsTypedKeepsTheName) {
+  StartEditor();
+  RunPasses(1);
+  RunCommand(kCommandNewObject);
+  ASSERT_TRUE(ui->editing);
+  EXPECT_STREQ(WindowTitle(), "Tavoka - Untitled*") << "before its name is typed";
+  const std::string name(project.selected->name, std::strlen(project.selected->name) - 1);
+  Type("Kite");
+  const std::string path = folder + "/kite.tvp";
+  dialogs.saveChangesAnswers = {SaveChangesAnswer::kSave};
+  dialogs.fileAnswers = {path};
+  quitFlag = 1;
+  EXPECT_FALSE(RunMainLoopPass());
+  quitFlag = 0;
+  ASSERT_EQ(dialogs.questions.size(), 1u) << "the new object alone is worth the question";
+  ASSERT_TRUE(LoadProject(path.c_str()));
+  EXPECT_NE(Named((name + "Kite").c_str()), nullptr) << "saved as typed, without the cursor";
+}
+
+// Nobody to ask (no box can be shown, or the session is ending with a quit signal): the work
+// goes to the recovery file, beside the project or in the user's data folder, and the program
+// ends; a recovery is not a save. With nowhere to write it, the editor stays open.
+TEST_F(History, WhenNobodyCanBeAskedTheWorkGoesToARecoveryFile) {
+  const std::string data = folder + "/data";
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  EXPECT_EQ(RecoveryFileName("/x/walk.TVP"), "walk.recovered.tvp");
+  RunCommand(kCommandHideShow);
+  Nudge();
+  dialogs.saveChangesAnswers = {SaveChangesAnswer::kUnavailable};
+  quitFlag = 1;
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(RunMainLoopPass());
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  quitFlag = 0;
+  const std::string untitled = data + "/tavoka/Untitled.recovered.tvp";
+  EXPECT_EQ(projecttest::ReadBytes(untitled), WriteProject());
+  EXPECT_NE(said.find(untitled), std::string::npos) << said;
+  EXPECT_TRUE(HasUnsavedChanges());
+
+  // SIGTERM while a name is typed: no question, the name without its cursor, beside the file.
+  const std::string path = folder + "/walk.tvp";
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  const Bytes saved = WriteProject();
+  RunCommand(kCommandRenameObject);
+  Type("y");
+  const size_t asked = dialogs.questions.size();
+  raise(SIGTERM);
+  EXPECT_FALSE(RunMainLoopPass());
+  quitFlag = 0;
+  EXPECT_EQ(dialogs.questions.size(), asked);
+  EXPECT_EQ(projecttest::ReadBytes(path), saved);
+  ASSERT_TRUE(LoadProject((folder + "/walk.recovered.tvp").c_str()));
+  EXPECT_NE(Named("army"), nullptr);
+
+  // SIGHUP, the project's folder gone: the data folder.
+  std::filesystem::create_directories(folder + "/gone");
+  ASSERT_TRUE(SaveProject((folder + "/gone/run.tvp").c_str()));
+  std::filesystem::remove_all(folder + "/gone");
+  RunCommand(kCommandFps10);
+  Nudge();
+  raise(SIGHUP);
+  EXPECT_FALSE(RunMainLoopPass());
+  quitFlag = 0;
+  EXPECT_EQ(projecttest::ReadBytes(data + "/tavoka/run.recovered.tvp"), WriteProject());
+
+  StartEditor();
+  RunPasses(1);
+  RunCommand(kCommandNewObject);
+  const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "/root";
+  unsetenv("XDG_DATA_HOME");
+  unsetenv("HOME");
+  dialogs.saveChangesAnswers = {SaveChangesAnswer::kUnavailable};
+  quitFlag = 1;
+  EXPECT_TRUE(RunMainLoopPass());
+  setenv("HOME", home.c_str(), 1);
 }
 
 }  // namespace

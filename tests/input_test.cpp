@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/input.h"
 #include "platform/platform.h"
 #include "tests/harness.h"
@@ -61,7 +63,11 @@ class Input : public ::testing::Test {
     typedChar = 0;
     quitFlag = 0;
   }
-  void TearDown() override { FreeInputDevices(); }
+  void TearDown() override {
+    FreeInputDevices();
+    SDL_SetModState(KMOD_NONE);
+    ClearTypedChars();
+  }
   // One pass as the main loop runs it, as far as input goes.
   void Pass() {
     mouseState.wheel = 0;
@@ -157,10 +163,65 @@ TEST_F(Input, TypedCharactersFollowTheLatin1Rules) {
   PushKey(SDL_SCANCODE_ESCAPE, true, SDLK_ESCAPE);
   Pass();
   EXPECT_EQ(typedChar, 27);
+  // Characters typed faster than passes, or several in one event, come one per pass; a full
+  // queue drops what follows.
   PushText("b");
-  PushText("c");
+  PushText("\xc3\xa5x");
+  std::string typed;
+  for (int i = 0; i < 3; ++i) {
+    Pass();
+    typed += static_cast<char>(typedChar);
+  }
+  EXPECT_EQ(typed, "b\xe5x");
+  for (int i = 0; i < 2 * kMaxQueuedChars; ++i) PushText("z");
+  int delivered = 0;
+  for (int i = 0; i < 3 * kMaxQueuedChars; ++i, typedChar = 0) {
+    Pass();
+    delivered += typedChar == 'z' ? 1 : 0;
+  }
+  EXPECT_EQ(delivered, kMaxQueuedChars);
+}
+
+// AltGr (Right Alt, also with Ctrl, or the mode switch) types; Ctrl alone and Left Alt alone
+// make shortcuts.
+TEST_F(Input, AltGrTypesButCtrlAndLeftAltDoNot) {
+  const struct {
+    int mods;
+    bool types;
+  } cases[] = {{KMOD_RALT, true},   {KMOD_LCTRL | KMOD_RALT, true}, {KMOD_MODE, true},
+               {KMOD_LCTRL | KMOD_LALT, true}, {KMOD_RCTRL, false}, {KMOD_LALT, false},
+               {KMOD_LSHIFT | KMOD_LCTRL, false}};
+  for (const auto& c : cases) {
+    SDL_SetModState(static_cast<SDL_Keymod>(c.mods));
+    PushText("@");
+    Pass();
+    EXPECT_EQ(typedChar, c.types ? '@' : 0) << "modifiers " << c.mods;
+    typedChar = 0;
+  }
+}
+
+// A click shorter than a pass is a press in its pass and a release in the next; so is a release
+// and a new press of a held button, which InputWaiting tells a sleeping loop.
+TEST_F(Input, ButtonChangesWithinOnePassAreSeenOnePassEach) {
+  PushButton(SDL_BUTTON_RIGHT, true, 300, 200);
+  PushButton(SDL_BUTTON_RIGHT, false, 300, 200);
   Pass();
-  EXPECT_EQ(typedChar, 'c');  // the last character before the frame wins
+  EXPECT_EQ(mouseState.right, 1);
+  EXPECT_EQ(mouseState.pressX, 300);
+  EXPECT_TRUE(InputWaiting());
+  Pass();
+  EXPECT_EQ(mouseState.right, 0);
+  EXPECT_FALSE(InputWaiting());
+
+  PushButton(SDL_BUTTON_LEFT, true, 10, 10);
+  Pass();
+  PushButton(SDL_BUTTON_LEFT, false, 10, 10);
+  PushButton(SDL_BUTTON_LEFT, true, 40, 50);
+  Pass();
+  EXPECT_EQ(mouseState.left, 0);
+  Pass();
+  EXPECT_EQ(mouseState.left, 1);
+  EXPECT_EQ(mouseState.pressY, 50);
 }
 
 TEST_F(Input, NoKeyIsHeldInTheFirstPass) {

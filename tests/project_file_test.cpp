@@ -263,15 +263,22 @@ TEST_F(ProjectFile, AProjectSavedAwayFromItsFilesFindsThemOnlyOnceTheyAreBesideI
   ASSERT_GE(InsertAudioClip("tick.wav", 3, 1), 0);
   ASSERT_NE(GetClip(0)->wave, nullptr);
 
-  // Saved elsewhere: images and sounds are not copied, and the file names stay bare.
+  // Saved elsewhere: the images and sounds are copied beside it, and the file names stay bare.
   const std::string away = PathOf("elsewhere/away.tvp");
   ASSERT_TRUE(SaveProject(away.c_str()));
   ASSERT_TRUE(LoadProject(away.c_str()));
   EXPECT_STREQ(project.workPath, (dir_ + "/elsewhere/").c_str());
   const ImageEntry& entry = project.root->children[1]->children[0]->images->entries[0];
   EXPECT_STREQ(entry.file, "arm.png");
-  EXPECT_NE(access((std::string(project.workPath) + entry.file).c_str(), F_OK), 0);
+  EXPECT_EQ(access((std::string(project.workPath) + entry.file).c_str(), F_OK), 0);
   ASSERT_EQ(ClipCount(), 1);
+  EXPECT_NE(GetClip(0)->wave, nullptr) << "the sound was copied beside the project";
+
+  // Without them beside it, the project finds none of them.
+  ASSERT_EQ(unlink(PathOf("elsewhere/tick.wav").c_str()), 0);
+  FreeAudio(false);
+  InitAudio(false);
+  ASSERT_TRUE(LoadProject(away.c_str()));
   EXPECT_EQ(GetClip(0)->wave, nullptr) << "the sound is not beside the project";
   EXPECT_STREQ(GetClip(0)->fileName, "tick.wav");
 

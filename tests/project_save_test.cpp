@@ -4,10 +4,10 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <string>
 
 #include "platform/dialogs.h"
@@ -64,9 +64,13 @@ TEST_F(ProjectSave, AFailedSaveLeavesTheOldFileAndNoTemporaryFile) {
     EXPECT_STREQ(project.workPath, "/old/place/") << "the project still belongs where it was";
   }
   ASSERT_EQ(dialogs_.messages.size(), 4u);
-  for (const auto& message : dialogs_.messages) {
+  // The reasons the system gives for each step (a full disk for the write).
+  const char* reasons[] = {"Input/output error", "No space left on device",
+                           "Input/output error", "Input/output error"};
+  for (size_t i = 0; i < 4; ++i) {
+    const auto& message = dialogs_.messages[i];
     EXPECT_EQ(message.caption, "Error");
-    EXPECT_EQ(message.text, "Couldn't save project");
+    EXPECT_EQ(message.text, "Couldn't save project " + path + ": " + reasons[i]);
     EXPECT_TRUE(message.warning);
   }
 
@@ -173,10 +177,106 @@ TEST_F(ProjectSave, TheEditorsCommandsAskForAFileAndReportFailures) {
   EXPECT_FALSE(OpenProject());
   EXPECT_FALSE(SaveProjectAs());
   ASSERT_EQ(dialogs_.messages.size(), 2u);
-  EXPECT_EQ(dialogs_.messages[0].text, "Couldn't load project");
+  EXPECT_EQ(dialogs_.messages[0].text,
+            "Couldn't load project " + PathOf("broken.tvp") +
+                ": the file ends inside the frame rate");
   EXPECT_EQ(dialogs_.messages[0].caption, "Error");
   EXPECT_TRUE(dialogs_.messages[0].warning);
-  EXPECT_EQ(dialogs_.messages[1].text, "Couldn't save project");
+  EXPECT_EQ(dialogs_.messages[1].text,
+            "Couldn't save project " + PathOf("missing/x.tvp") + ": No such file or directory");
+
+  FileBuilder zeroFps;
+  zeroFps.Int(0);
+  ASSERT_TRUE(WriteBytes(PathOf("zero.tvp"), zeroFps.bytes));
+  EXPECT_FALSE(LoadProjectAndReport(PathOf("zero.tvp").c_str()));
+  EXPECT_EQ(dialogs_.messages.back().text,
+            "Couldn't load project " + PathOf("zero.tvp") + ": frame rate 0 is not 1 to 44100");
+}
+
+// A file the user made read-only is not replaced (for root, whom the system lets write anything,
+// a file without any write bit counts as read-only); a backup that had to be copied keeps the
+// project's permissions.
+TEST_F(ProjectSave, AReadOnlyProjectIsRefusedAndACopiedBackupKeepsPermissions) {
+  const std::string path = PathOf("walk.tvp");
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  const std::vector<uint8_t> old = ReadBytes(path);
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  CreateObject(nullptr);
+  EXPECT_FALSE(SaveProjectAndReport(path.c_str()));
+  EXPECT_EQ(ReadBytes(path), old);
+  EXPECT_EQ(DirectoryEntries(), std::vector<std::string>{"walk.tvp"});
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, "Couldn't save project " + path + ": Permission denied");
+
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  failingStep = SaveStep::kLink;  // a file system without hard links
+  SetSaveFaultHook(FailOneStep);
+  ASSERT_TRUE(SaveProject(path.c_str()));
+  SetSaveFaultHook(nullptr);
+  EXPECT_EQ(ReadBytes(path + ".bak"), old);
+  struct stat info;
+  ASSERT_EQ(stat((path + ".bak").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+// The temporary files of a save whose process was killed go with the next save of that project;
+// those of a process still running, of other projects and names that only look alike stay.
+TEST_F(ProjectSave, TheNextSaveRemovesTemporariesOfAKilledSave) {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  const std::string dead = std::to_string(child), alive = std::to_string(getppid());
+  const std::vector<std::string> stale = {".walk.tvp.tmp-" + dead + "-3",
+                                          "walk.tvp.bak.tmp-" + dead};
+  const std::vector<std::string> kept = {
+      ".walk.tvp.tmp-" + alive + "-1", "walk.tvp.bak.tmp-" + alive, ".walk.tvp.tmp-" + dead + "-x",
+      ".other.tvp.tmp-" + dead + "-1", "walk.tvp.bak.tmp-" + dead + "-2"};
+  for (const std::string& name : stale) ASSERT_TRUE(WriteBytes(PathOf(name), {1}));
+  for (const std::string& name : kept) ASSERT_TRUE(WriteBytes(PathOf(name), {1}));
+  ASSERT_EQ(mkdir(PathOf(".walk.tvp.tmp-" + dead + "-4").c_str(), 0700), 0);
+  ASSERT_TRUE(SaveProject(PathOf("walk.tvp").c_str()));
+  std::vector<std::string> expected = kept;
+  expected.push_back(".walk.tvp.tmp-" + dead + "-4");
+  expected.push_back("walk.tvp");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(DirectoryEntries(), expected);
+}
+
+// Save As into another folder brings the project's images and sounds along: copied when the
+// folder has no file of that name, never over one, and the user learns what happened.
+TEST_F(ProjectSave, SavingIntoAnotherFolderCopiesTheFilesTheProjectNames) {
+  ASSERT_EQ(mkdir(PathOf("old").c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(PathOf("new").c_str(), 0700), 0);
+  for (const char* name : {"hand.png", "arm.png", "leg.png", "tune.wav"}) {
+    ASSERT_TRUE(WriteBytes(PathOf(std::string("old/") + name), {1, 2}));
+  }
+  ASSERT_TRUE(WriteBytes(PathOf("new/arm.png"), {9}));     // another picture of that name
+  ASSERT_TRUE(WriteBytes(PathOf("new/leg.png"), {1, 2}));  // the same one
+  SetWorkPath(PathOf("old/").c_str());
+  ImageTrack& images = *ImageTrackOf(CreateObject(nullptr));
+  for (const char* file : {"hand.png", "arm.png", "leg.png", "gone.png", "../x.png", "hand.png"}) {
+    CopyName(images.entries[images.count++].file, kFileNameSize, file);
+  }
+  ASSERT_GE(InsertAudioClip("tune.wav", 3, 0, MissingSound::kKeepClip), 0);
+
+  const std::string path = PathOf("new/walk.tvp");
+  EXPECT_TRUE(SaveProjectAndReport(path.c_str()));
+  EXPECT_EQ(ReadBytes(PathOf("new/hand.png")), (std::vector<uint8_t>{1, 2}));
+  EXPECT_EQ(ReadBytes(PathOf("new/tune.wav")), (std::vector<uint8_t>{1, 2}));
+  EXPECT_EQ(ReadBytes(PathOf("new/arm.png")), std::vector<uint8_t>{9}) << "never overwritten";
+  EXPECT_EQ(std::string(project.workPath), PathOf("new/"));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].caption, "Warning");
+  EXPECT_TRUE(dialogs_.messages[0].warning);
+  EXPECT_EQ(dialogs_.messages[0].text,
+            "Saved the project in " + PathOf("new/") + ". Copied its files there: hand.png, "
+            "tune.wav. Could not copy: arm.png (another file of that name is there), gone.png (No "
+            "such file or directory); the project will miss them until they are put there.");
+  EXPECT_TRUE(SaveProjectAndReport(path.c_str()));
+  EXPECT_EQ(dialogs_.messages.size(), 1u) << "a save in the same folder copies nothing";
 }
 
 }  // namespace

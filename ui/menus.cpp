@@ -1,5 +1,6 @@
 // Context menus: at most one open at a time, drawn on top after every window; a left press on
 // an entry yields its command code, 10 x menu number + entry index.
+#include "platform/input.h"
 #include "platform/platform.h"
 #include "ui/ui.h"
 
@@ -39,16 +40,33 @@ void OpenMenu(int menuId) {
   ui->menuY = ui->mouseY - 4;
 }
 
+namespace {
+
+void CloseMenu() {
+  UiContext& c = *ui;
+  c.menuOpen = 0;
+  c.savedLeftPressed = c.savedRightPressed = c.savedMiddlePressed = 0;
+  c.savedMouseX = c.savedMouseY = -1;
+}
+
+}  // namespace
+
+bool CloseMenuOnEscape() {
+  if (ui == nullptr || !ui->menuOpen) return false;
+  if (!KeyDown(kKeyEscape)) return false;
+  CloseMenu();
+  // The key and the character 27 it typed.
+  ForgetKey(kKeyEscape);
+  if (typedChar == 27) typedChar = 0;
+  return true;
+}
+
 int RunMenus() {
   UiContext& c = *ui;
   if (!c.menuOpen) return -1;
   const int code = ContextMenu();
-  if (c.leftPressed || c.rightPressed || c.middlePressed) {
-    // Any press closes the menu; it reached no window.
-    c.menuOpen = 0;
-    c.savedLeftPressed = c.savedRightPressed = c.savedMiddlePressed = 0;
-    c.savedMouseX = c.savedMouseY = -1;
-  }
+  // Any press closes the menu; it reached no window.
+  if (c.leftPressed || c.rightPressed || c.middlePressed) CloseMenu();
   return code;
 }
 

@@ -324,7 +324,8 @@ bool MouseInRegion() {
 }
 
 void StartTextEdit(char* text, size_t capacity) {
-  typedChar = 0;
+  // Characters typed before the edit began (shortcuts, Space for playback) are not its text.
+  ClearTypedChars();
   if (ui->editing) FinishTextEdit();
   if (text == nullptr || capacity < 2) return;
   size_t length = strnlen(text, capacity);

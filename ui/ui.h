@@ -215,4 +215,7 @@ struct MenuEntryList {
 extern const MenuEntryList kMenus[kMenuCount];
 void OpenMenu(int menuId);
 int RunMenus();     // once per frame after the last window; the chosen code or -1
+// Escape closes an open menu without choosing and is used up: it acts on nothing else in this
+// pass. Run before anything else reads Escape; true when it closed a menu.
+bool CloseMenuOnEscape();
 int ContextMenu();  // draws the open menu and picks an entry (RunMenus only)
