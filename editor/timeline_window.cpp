@@ -148,7 +148,7 @@ void DrawClip(const Clip& clip, bool selected, int scrollPixels) {
     if (selected) colour = muted ? kGreyGreen : kWhite;
     // Only the columns in sight: a long sound has thousands.
     const int first = std::max(0, scrollPixels - x0);
-    const int last = std::min(width, scrollPixels + kWindowLayout[kTimelineWindow].visibleWidth - x0);
+    const int last = std::min(width, scrollPixels + CurrentLayout(kTimelineWindow).visibleWidth - x0);
     for (int k = first; k < last; ++k) {
       const int h = clip.wave->overview[k];
       FillRect(x0 + k, y0 + 6 - h / 2, 1, h, colour);
@@ -329,6 +329,8 @@ int RestoreKeyOrder(KeyTrack& track, int moved) {
     }
   }
 }
+
+int TimelineContentWidth() { return kContentWidth; }
 
 int ClipWidth(const Clip& clip) {
   return clip.wave != nullptr ? clip.wave->overviewLength : kMissingClipWidth;

@@ -18,6 +18,9 @@ constexpr int kLaneSpacing = 16;
 constexpr int kClipHeight = 14;            // ... and clips 14 high
 constexpr int kMissingClipWidth = kMissingSoundFrames * kFramePixels;
 
+// Width of the scroll area's content.
+int TimelineContentWidth();
+
 // Runs the timeline window for one frame; the editor frame calls it after the image list.
 void DrawTimelineWindow();
 
