@@ -132,14 +132,25 @@ void FormatImageWindowTitle(char* title, size_t size) {
   }
 }
 
-void FormatTimelineWindowTitle(char* title, size_t size) {
+int FormatTimelineWindowTitle(char* title, size_t size) {
   const SceneObject* object = project.selected;
+  int start = 0;
   if (object != nullptr && object->keys) {
-    std::snprintf(title, size, "%.*s   Timeline - %i fps", kNameSize - 1, object->name,
-                  project.fps);
+    start = std::snprintf(title, size, "%.*s   Timeline - ", kNameSize - 1, object->name);
   } else {
-    std::snprintf(title, size, "Timeline - %i fps", project.fps);
+    start = std::snprintf(title, size, "Timeline - ");
   }
+  start = std::clamp(start, 0, static_cast<int>(size) - 1);
+  char* counter = title + start;
+  const size_t room = size - static_cast<size_t>(start);
+  if (editor.goToTyping) {
+    std::snprintf(counter, room, "go to frame: %s", editor.goToText);
+    return start;
+  }
+  const int fps = std::max(project.fps, 1), frame = project.currentFrame;
+  std::snprintf(counter, room, "frame %i  %i:%02i  %i fps%s", frame, frame / fps, frame % fps,
+                project.fps, editor.loopPlayback ? "  loop" : "");
+  return start;
 }
 
 bool EditorFrame() {
@@ -149,6 +160,8 @@ bool EditorFrame() {
 
   ArrangeWindows(logicalWidth, logicalHeight);
   BeginFrame();
+  // Ctrl+wheel over the timeline is its zoom; every other wheel zooms the view.
+  ZoomTimelineWithWheel();
   std::snprintf(ui->idSuffix, sizeof ui->idSuffix, "%.8X", 1);
   BeginRoot(0, 0, logicalWidth, logicalHeight, "mainw");
 

@@ -57,10 +57,13 @@ void EndEditorWindow();
 
 // Titles, formatted anew every frame: the view names its mode; the image window names the
 // selected object when it is an ordinary object with keys; the timeline names it whenever it has
-// a key track, and always shows the frame rate. Names are copied as text, never as formats.
+// a key track, and always counts the current frame, its time as seconds:frames and the frame
+// rate ("frame 137  4:17  30 fps", "  loop" after it while playback loops), or shows the frame
+// number being typed to go to. Names are copied as text, never as formats. The timeline's
+// returns where the counter begins in the title.
 const char* ViewWindowTitle();
 void FormatImageWindowTitle(char* title, size_t size);
-void FormatTimelineWindowTitle(char* title, size_t size);
+int FormatTimelineWindowTitle(char* title, size_t size);
 constexpr size_t kWindowTitleSize = 160;  // room for a whole name and the words around it
 
 // One frame of the editor; true when the frame is complete and is to be presented (an export
