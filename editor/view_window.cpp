@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 
+#include "editor/commands.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
 #include "platform/platform.h"
@@ -506,6 +507,9 @@ void RunViewWindow() {
     }
   }
 
-  if (ui->rightPressed && !ui->menuOpen) OpenMenu(10);
+  if (ui->rightPressed && !ui->menuOpen) {
+    OpenMenu(10);
+    AddRecentProjectEntries();
+  }
   EndEditorWindow();
 }
