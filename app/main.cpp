@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
   }
   // A project that cannot be opened is reported; the editor then starts with a new project.
   if (options.projectPath != nullptr) LoadProjectAndReport(options.projectPath);
-  while (RunMainLoopPass()) {
+  while (RunMainLoopStep()) {
   }
   wekFree();
   DestroyGLWindow();

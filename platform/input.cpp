@@ -65,3 +65,10 @@ void ForgetHeldKeys() {
   std::memset(keyTapped, 0, sizeof keyTapped);
   if (inputDevices != nullptr) std::memset(inputDevices->keyState, 0, 256);
 }
+
+bool AnyKeyHeld() {
+  for (int code = 0; code < 256; ++code) {
+    if (keyLive[code] || keyTapped[code]) return true;
+  }
+  return false;
+}

@@ -53,3 +53,5 @@ void NoteKeyEvent(int code, bool down);
 void NoteKeyboardFocus(bool focused);
 // Forgets every held key, as after a modal dialog: a key counts again once it is pressed anew.
 void ForgetHeldKeys();
+// Whether any key is held now, or was tapped since the last poll.
+bool AnyKeyHeld();

@@ -413,14 +413,19 @@ void SetWindowTitle(const char* title) {
   if (window != nullptr) SDL_SetWindowTitle(window, title);
 }
 
-void DrainEvents() {
+int DrainEvents() {
   SDL_Event event;
+  int handled = 0;
   // Once the window is asked to close, the rest of the queue is left: the pass still runs its
   // per-frame step once and the main loop then shuts down.
   while (!quitFlag && SDL_PollEvent(&event)) {
     HandleEvent(event);
+    ++handled;
   }
+  return handled;
 }
+
+bool WaitForEvents(int timeoutMs) { return SDL_WaitEventTimeout(nullptr, timeoutMs) == 1; }
 
 void SwapGLBuffers() {
   if (window != nullptr) SDL_GL_SwapWindow(window);

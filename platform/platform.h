@@ -57,8 +57,11 @@ void DestroyGLWindow();
 // Changes the window's title (nothing without a window).
 void SetWindowTitle(const char* title);
 
-// Handles every waiting window event: mouse, size, close, typed characters and keys.
-void DrainEvents();
+// Handles every waiting window event: mouse, size, close, typed characters and keys; how many.
+int DrainEvents();
+// Waits until a window event is waiting (left in the queue for DrainEvents) or timeoutMs has
+// passed; true when one is waiting.
+bool WaitForEvents(int timeoutMs);
 void SwapGLBuffers();
 
 // Position conversion of pointer events: client pixels to the logical pixels covering them.
