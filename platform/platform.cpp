@@ -333,6 +333,12 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool hea
     interfaceScale = ScaleForDisplay(dpi, usable.w, usable.h, minWidth, minHeight);
   }
   LogMessage("interface scale %.1f", interfaceScale);
+  if (Physical(minWidth) > usable.w || Physical(minHeight) > usable.h) {
+    std::fprintf(stderr,
+                 "tavoka: at interface scale %.1f the smallest window, %d x %d pixels, is larger "
+                 "than the screen's %d x %d; try a smaller --ui-scale\n",
+                 interfaceScale, Physical(minWidth), Physical(minHeight), usable.w, usable.h);
+  }
   minLogicalWidth = minWidth;
   minLogicalHeight = minHeight;
   const int windowWidth = std::max(std::min(Physical(width), usable.w), Physical(minWidth));
