@@ -36,7 +36,7 @@ int arrangedWidth = kDesignWidth, arrangedHeight = kDesignHeight;
 WindowLayout LayoutFor(EditorWindow window, int screenWidth, int screenHeight) {
   WindowLayout layout = kWindowLayout[window];
   const int dw = screenWidth - kDesignWidth, dh = screenHeight - kDesignHeight;
-  // The lists share the height they gain or lose; the object list takes the odd pixel's half.
+  // The lists share the height they gain or lose; an odd pixel goes to the image list.
   const int objectGain = dh / 2, imageGain = dh - dh / 2;
   switch (window) {
     case kViewWindow:

@@ -390,7 +390,8 @@ void DrawHandle(int x, int y, const char* label, bool dragged, int square) {
 void DrawEditOverlays(SceneObject* selected, bool velocityHandle) {
   const int x = Nearest(selected->state.screenPos.x), y = Nearest(selected->state.screenPos.y);
   // The guides cross the whole view, however large the window.
-  const int guide = std::max(static_cast<int>(kGuideLength), project.viewWidth + project.viewHeight);
+  const int guide =
+      std::max(static_cast<int>(kGuideLength), project.viewWidth + project.viewHeight);
   if (editor.dragState == kDragMove) {
     FillRectAlpha(x, y - guide, 1, 2 * guide, 6, 0.5f);
     FillRectAlpha(x - guide, y, 2 * guide, 1, 6, 0.5f);

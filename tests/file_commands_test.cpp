@@ -86,7 +86,7 @@ TEST_F(DesktopFiles, SaveKeepsToTheOwnFileAndNewOpenAndQuitAskBeforeDroppingChan
   RunPasses(1);
   EXPECT_EQ(dialogs.requests.size(), 1u);
   EXPECT_FALSE(HasUnsavedChanges());
-  EXPECT_EQ(projecttest::ReadBytes(Path("walk.tvp.bak")), first) << "one save: the backup is the first file";
+  EXPECT_EQ(projecttest::ReadBytes(Path("walk.tvp.bak")), first) << "one save: the first file";
   EXPECT_NE(projecttest::ReadBytes(Path("walk.tvp")), first);
 
   dialogs.fileAnswers = {Path("copy.tvp")};
@@ -185,7 +185,8 @@ TEST_F(DesktopFiles, RecentProjectsAreTheLastEightSavedOrOpenedNewestFirst) {
   EXPECT_STREQ(list.paths[1].data(), "/y.tvp");
 
   // `tavoka --recent` prints the same list.
-  const std::string command = "XDG_CONFIG_HOME='" + folder + "/config' '" TAVOKA_BINARY "' --recent";
+  const std::string command =
+      "XDG_CONFIG_HOME='" + folder + "/config' '" TAVOKA_BINARY "' --recent";
   FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);
   char line[1024];
