@@ -19,6 +19,41 @@
 
 namespace {
 
+// Passes in a row that handled no window event and found the editor still (MainLoopMayRest).
+int quietPasses = 0;
+
+bool EditorIsStill() {
+  const bool buttons = mouseState.left || mouseState.right || mouseState.middle;
+  const bool toolkitBusy =
+      ui != nullptr && (ui->doubleClickTimer > 0 || ui->framesSincePress < 2);
+  return editor.animationPlaying < 0 && editor.dragState == kDragNone && !editor.viewPanning &&
+         !buttons && !toolkitBusy && typedChar == 0 && !InputWaiting() && !AnyKeyHeld() &&
+         quitFlag == 0;
+}
+
+// Window events, the per-frame step and, when asked, the drawing; false when the loop ends.
+bool RunPass(bool draw) {
+  mouseState.wheel = 0;
+  const int events = DrainEvents();
+  if (!RunFrameCommands()) return false;
+  if (quitFlag) {
+    // A quit signal (the session ending) must neither wait for an answer nor lose the work: the
+    // changes go to the recovery file and the program ends.
+    if (TakeQuitSignal() != 0) {
+      RecoverUnsavedWork();
+      return false;
+    }
+    // Closing the window asks first when there are unsaved changes; Cancel, or a save that
+    // failed, keeps the editor open.
+    if (ConfirmDiscardChanges()) return false;
+    quitFlag = 0;
+  }
+  if (draw) DrawFrame();
+  RecordHistory();
+  quietPasses = events == 0 && EditorIsStill() ? quietPasses + 1 : 0;
+  return true;
+}
+
 // Frees the open project's tree and forgets every pointer into it.
 void FreeProjectTree() {
   if (project.root != nullptr) {
@@ -31,6 +66,7 @@ void FreeProjectTree() {
 }  // namespace
 
 bool InitApplication() {
+  quietPasses = 0;
   stopwatch.Start();
   CreateInputDevices();
   // The toolkit loads its skin here; without a font there is no interface to show, and the
@@ -53,25 +89,17 @@ bool InitApplication() {
   return true;
 }
 
-bool RunMainLoopPass() {
-  mouseState.wheel = 0;
-  DrainEvents();
-  if (!RunFrameCommands()) return false;
-  if (quitFlag) {
-    // A quit signal (the session ending) must neither wait for an answer nor lose the work: the
-    // changes go to the recovery file and the program ends.
-    if (TakeQuitSignal() != 0) {
-      RecoverUnsavedWork();
-      return false;
-    }
-    // Closing the window asks first when there are unsaved changes; Cancel, or a save that
-    // failed, keeps the editor open.
-    if (ConfirmDiscardChanges()) return false;
-    quitFlag = 0;
+bool RunMainLoopPass() { return RunPass(true); }
+
+bool MainLoopMayRest() { return quietPasses >= kSettlePasses && EditorIsStill(); }
+
+bool RunMainLoopStep() {
+  if (MainLoopMayRest() && !WaitForEvents(kIdleWakeMilliseconds)) {
+    // Nothing happened: nothing to draw either, but the per-frame step still looks at the
+    // keyboard and the quit flag now and then.
+    return RunPass(false);
   }
-  DrawFrame();
-  RecordHistory();
-  return true;
+  return RunPass(true);
 }
 
 void DrawFrame() {

@@ -8,6 +8,16 @@
 bool InitApplication();
 // One pass: window events, the per-frame commands, one drawn frame. False when the loop ends.
 bool RunMainLoopPass();
+// What the program's loop runs: a pass, unless the editor is at rest (MainLoopMayRest); then it
+// first waits for a window event, up to kIdleWakeMilliseconds, and a wait that ends without one
+// runs the per-frame step but draws nothing. False when the loop ends.
+bool RunMainLoopStep();
+constexpr int kIdleWakeMilliseconds = 500;
+// Whether nothing would change without new input: no playback, drag, held button or key, typed
+// character or double-click time, and the last kSettlePasses passes handled no event (a press
+// takes two passes to reach its window, so the toolkit is settled by then).
+bool MainLoopMayRest();
+constexpr int kSettlePasses = 3;
 // Clears, sets up blending and draws the editor; presents the frame unless the editor says not.
 void DrawFrame();
 // Takes every subsystem down in the reverse order of start-up; the window stays.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "scene/scene.h"
 
 namespace {
@@ -27,6 +28,20 @@ bool TakeValue(int argc, char** argv, int* i, const char** value, char* error, i
   }
   *value = argv[++*i];
   return true;
+}
+
+// An interface scale as written: "1", "1.5" or "2", with or without a trailing "x".
+bool ParseInterfaceScale(const char* text, float* scale) {
+  static const char* const kNames[3] = {"1", "1.5", "2"};
+  for (int i = 0; i < 3; ++i) {
+    const size_t length = std::strlen(kNames[i]);
+    if (std::strncmp(text, kNames[i], length) == 0 &&
+        (text[length] == '\0' || (text[length] == 'x' && text[length + 1] == '\0'))) {
+      *scale = kInterfaceScales[i];
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -65,6 +80,14 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
       options->help = true;
     } else if (std::strcmp(arg, "--version") == 0) {
       options->version = true;
+    } else if (std::strcmp(arg, "--recent") == 0) {
+      options->recent = true;
+    } else if (std::strcmp(arg, "--ui-scale") == 0) {
+      if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
+      if (!ParseInterfaceScale(value, &options->uiScale)) {
+        std::snprintf(error, errorSize, "--ui-scale takes 1, 1.5 or 2, not '%s'", value);
+        return false;
+      }
     } else if (std::strcmp(arg, "--log") == 0) {
       if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
       options->logPath = value;
@@ -119,6 +142,11 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
     std::snprintf(error, errorSize, "%s works only with --export PROJECT.tvp", exportOption);
     return false;
   }
+  if (options->exportMode && (options->recent || options->uiScale > 0)) {
+    std::snprintf(error, errorSize, "%s does not go with --export",
+                  options->recent ? "--recent" : "--ui-scale");
+    return false;
+  }
   if (options->soundOnly && options->motionBlur) {
     std::snprintf(error, errorSize, "--sound-only renders no pictures to blur");
     return false;
@@ -151,7 +179,10 @@ const char* UsageText() {
          "  export, and 2 for a command line that is not valid.\n"
          "\n"
          "Options:\n"
-         "  --log FILE   append the program's log lines to FILE\n"
-         "  --help       show this text\n"
-         "  --version    show the version\n";
+         "  --ui-scale S   draw the interface 1, 1.5 or 2 times larger (default: from the\n"
+         "                 display's density)\n"
+         "  --recent       list the recently opened or saved projects, newest first\n"
+         "  --log FILE     append the program's log lines to FILE\n"
+         "  --help         show this text\n"
+         "  --version      show the version\n";
 }

@@ -9,6 +9,8 @@ struct CommandLine {
   const char* logPath = nullptr;      // --log FILE: switch the log on
   bool help = false;
   bool version = false;
+  bool recent = false;       // --recent: list the recent projects and exit
+  float uiScale = 0;         // --ui-scale 1, 1.5 or 2; 0: from the display's density
 
   // --export PROJECT.tvp: render the play range without a window, then exit.
   bool exportMode = false;

@@ -6,6 +6,7 @@
 #include "editor/commands.h"
 #include "editor/editor_state.h"
 #include "editor/history.h"
+#include "editor/timeline_window.h"
 #include "platform/input.h"
 #include "platform/log.h"
 #include "platform/platform.h"
@@ -59,7 +60,8 @@ void TogglePlayback() {
 }
 
 // At most one frame per pass; a slow pass leaves its debt in frameClock, so the animation
-// catches up one frame per pass.
+// catches up one frame per pass. Looping, the frame after the play range's end is its start,
+// and the sound starts again there with it; a range that ends before it starts does not loop.
 void AdvancePlaybackClock() {
   double now = stopwatch.Elapsed();
   editor.frameClock = static_cast<float>(editor.frameClock + (now - stopwatch.slots[0]));
@@ -68,7 +70,13 @@ void AdvancePlaybackClock() {
   if (editor.frameClock < period) return;
   editor.frameClock -= period;
   project.currentFrame += 1;
-  if (project.currentFrame == project.playEnd) editor.animationPlaying = -1;
+  const bool looping = editor.loopPlayback && project.playStart < project.playEnd;
+  if (looping && project.currentFrame > project.playEnd) {
+    project.currentFrame = project.playStart;
+    AudioPlay(project.currentFrame);
+    return;
+  }
+  if (!looping && project.currentFrame == project.playEnd) editor.animationPlaying = -1;
   // Playback that started at or after the play range's end never meets it: it stops at the
   // last frame there is.
   if (project.currentFrame >= kMaxFrames - 1) {
@@ -77,18 +85,47 @@ void AdvancePlaybackClock() {
   }
 }
 
+// Ctrl+S saves, Ctrl+Shift+S saves as, Ctrl+O opens, Ctrl+N starts a new project, Ctrl+Q quits
+// (asking first, as closing the window does) and Ctrl+G types a frame to go to; once per press.
+void RunFileKeys() {
+  const bool save = KeyDown(kKeyS), open = KeyDown(kKeyO), fresh = KeyDown(kKeyN);
+  const bool quit = KeyDown(kKeyQ), goTo = KeyDown(kKeyG);
+  if (!(save || open || fresh || quit || goTo)) {
+    editor.fileKeyLatch = false;
+    return;
+  }
+  if (editor.fileKeyLatch) return;
+  editor.fileKeyLatch = true;
+  if (save && editor.shiftHeld) {
+    SaveAsCommand();
+  } else if (save) {
+    SaveCommand();
+  } else if (open) {
+    OpenCommand();
+  } else if (fresh) {
+    NewProjectCommand();
+  } else if (quit) {
+    quitFlag = 1;
+  } else {
+    StartGoToFrame();
+  }
+}
+
 void RunKeyboardCommands() {
   if (KeyDown(kKeyEscape)) editor.attachMode = false;
 
-  // No latch: a dialog forgets the keys held when it opened, so it cannot reopen by itself.
+  // Ctrl+L has no latch: a dialog forgets the keys held when it opened, so it cannot reopen by
+  // itself. The file keys have one: a save without a dialog must not repeat while S is held.
   if (editor.ctrlHeld) {
     if (KeyDown(kKeyHome)) project.playStart = project.currentFrame;
     if (KeyDown(kKeyEnd)) project.playEnd = project.currentFrame;
-    if (KeyDown(kKeyS)) SaveProjectAs();
+    RunFileKeys();
     if (KeyDown(kKeyL)) {
       LogMessage("Ctrl+L");
-      if (ConfirmDiscardChanges()) OpenProject();
+      OpenCommand();
     }
+  } else {
+    editor.fileKeyLatch = false;
   }
 
   // Undo: Ctrl+Z; redo: Ctrl+Y or Ctrl+Shift+Z. One step per press.
@@ -123,6 +160,13 @@ void RunKeyboardCommands() {
     editor.spaceLatch = true;
   } else {
     editor.spaceLatch = false;
+  }
+
+  if (KeyDown(kKeyL) && !editor.ctrlHeld) {
+    if (!editor.loopLatch) editor.loopPlayback = !editor.loopPlayback;
+    editor.loopLatch = true;
+  } else {
+    editor.loopLatch = false;
   }
 }
 

@@ -7,6 +7,8 @@
 #include "app/app.h"
 #include "app/batch_export.h"
 #include "app/command_line.h"
+#include "editor/editor_frame.h"
+#include "editor/recent_projects.h"
 #include "platform/dialogs.h"
 #include "platform/log.h"
 #include "platform/platform.h"
@@ -29,6 +31,11 @@ int main(int argc, char** argv) {
   }
   SetLogFile(options.logPath);
   if (options.exportMode) return RunBatchExport(options);
+  if (options.recent) {
+    const RecentProjects recent = LoadRecentProjects();
+    for (int i = 0; i < recent.count; ++i) std::printf("%s\n", recent.paths[i].data());
+    return 0;
+  }
 
   typedChar = 0;
   logicalWidth = 1024;
@@ -45,7 +52,10 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "tavoka: test hook: dialogs are answered from %s\n", answers);
   }
-  if (!CreateGLWindow("Tavoka", 1024, 768, 32, false)) return 1;
+  interfaceScale = options.uiScale;  // 0: the display's density decides
+  if (!CreateGLWindow("Tavoka", 1024, 768, 32, false, kMinScreenWidth, kMinScreenHeight)) {
+    return 1;
+  }
   SetDialogBackend(answers != nullptr ? &answerFileDialogs : DesktopDialogs());
   if (!InitApplication()) {
     DestroyGLWindow();
@@ -53,7 +63,7 @@ int main(int argc, char** argv) {
   }
   // A project that cannot be opened is reported; the editor then starts with a new project.
   if (options.projectPath != nullptr) LoadProjectAndReport(options.projectPath);
-  while (RunMainLoopPass()) {
+  while (RunMainLoopStep()) {
   }
   wekFree();
   DestroyGLWindow();

@@ -314,6 +314,18 @@ void RunViewClipSoundCommand(int code) {
     case kCommandMute:
       muted = !muted.load();
       break;
+    case kCommandNewProject:
+      NewProjectCommand();
+      break;
+    case kCommandOpen:
+      OpenCommand();
+      break;
+    case kCommandSave:
+      SaveCommand();
+      break;
+    case kCommandSaveAs:
+      SaveAsCommand();
+      break;
     default:
       break;
   }
@@ -365,6 +377,9 @@ bool RunCommand(int code) {
   if (code / 10 == kFpsMenu && code % 10 >= 0 && code % 10 < 8) {
     project.fps = kFpsChoices[code % 10];
     RetimeClips();  // the clips stay on their frames, as the saved project will load
+  }
+  if (code >= kCommandOpenRecent && code < kCommandOpenRecent + kMaxExtraEntries) {
+    OpenRecentCommand(code - kCommandOpenRecent);
   }
   return true;
 }

@@ -39,12 +39,17 @@ enum CommandCode : int {
   kCommandResetEditView = 102,
   kCommandExport = 103,
   kCommandExportMotionBlur = 104,
+  kCommandNewProject = 105,       // the file commands follow the view's own entries
+  kCommandOpen = 106,
+  kCommandSave = 107,
+  kCommandSaveAs = 108,
   kCommandResetClipPan = 110,
   kCommandRenameClip = 111,
   kCommandDeleteClip = 112,
   kCommandImportSound = 120,
   kCommandMute = 121,
   kCommandFps10 = 130,            // 130..137: 10, 12, 15, 24, 25, 30, 50, 60 fps
+  kCommandOpenRecent = 140,       // 140..147: the recent projects the view's menu lists
 };
 constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
 
@@ -63,6 +68,23 @@ void EditAlignment();
 // Frees the entry of the selected image row for the next import; the frames showing it keep
 // their number.
 void DeleteSelectedImage();
+
+// The file commands (keys and the view's menu). Each asks about unsaved changes before it drops
+// them; each is false when the user cancelled or it failed (the user has been told).
+// Ctrl+S: saves to the project's own file without a dialog, through "Save As" when it has none.
+bool SaveCommand();
+// Ctrl+Shift+S.
+bool SaveAsCommand();
+// Ctrl+O (Ctrl+L too): asks for a project file and opens it.
+bool OpenCommand();
+// Ctrl+N: a new, empty project.
+bool NewProjectCommand();
+// Opens recent project index (0 the newest) as the view's menu listed it when it opened; one no
+// longer there is reported and taken off the list.
+bool OpenRecentCommand(int index);
+// After the view opened its menu: one "open recent" entry per recent project, by file name (the
+// full paths go to the log).
+void AddRecentProjectEntries();
 
 // Flips, rename and delete of the selected image row's entry (codes 81..84); nothing for a row
 // that names no entry.

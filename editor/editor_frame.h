@@ -18,16 +18,33 @@ enum EditorWindow : int {
   kEditorWindowCount = 4,
 };
 
-// Where one editor window's content lives. Sizes are fixed; positions are editor state.
+// Where one editor window lies and where its content lives.
 struct WindowLayout {
   const char* name;        // toolkit id of the window
+  int x, y;                // home position: where the window sits until the user moves it
   int width, height;       // body below the 12-pixel title bar
   const char* scrollName;  // toolkit id of the content area, opened at (1, 12)
   int visibleWidth, visibleHeight;
   int contentWidth, contentHeight;
   int background;          // palette entry behind the content
 };
+// The layout of a 1024 x 768 screen, the size the program opens with.
 extern const std::array<WindowLayout, kEditorWindowCount> kWindowLayout;
+constexpr int kMinScreenWidth = 800, kMinScreenHeight = 600;  // the smallest the window gets
+
+// The layout of a screen of the given logical size: the lists keep their width at the right
+// edge and share its height, the timeline keeps its height at the bottom, and the view and the
+// timeline take the width the lists leave; the view takes the height the timeline leaves. At
+// 1024 x 768 it is kWindowLayout.
+WindowLayout LayoutFor(EditorWindow window, int screenWidth, int screenHeight);
+// The layout of this frame, set by ArrangeWindows.
+const WindowLayout& CurrentLayout(EditorWindow window);
+// Fits the windows to a screen of the given size, once per frame before they are drawn: when
+// the size changed since the last call, every window moves by as much as its home moved, so one
+// the user moved keeps its place relative to its home. Then every title bar is kept within reach
+// (at least kTitleBarReach pixels of it on the screen, never above the top).
+void ArrangeWindows(int screenWidth, int screenHeight);
+constexpr int kTitleBarReach = 40;
 
 // The window's position, kept in the editor state for the whole run.
 WindowPosition& WindowPositionOf(EditorWindow window);
@@ -40,10 +57,13 @@ void EndEditorWindow();
 
 // Titles, formatted anew every frame: the view names its mode; the image window names the
 // selected object when it is an ordinary object with keys; the timeline names it whenever it has
-// a key track, and always shows the frame rate. Names are copied as text, never as formats.
+// a key track, and always counts the current frame, its time as seconds:frames and the frame
+// rate ("frame 137  4:17  30 fps", "  loop" after it while playback loops), or shows the frame
+// number being typed to go to. Names are copied as text, never as formats. The timeline's
+// returns where the counter begins in the title.
 const char* ViewWindowTitle();
 void FormatImageWindowTitle(char* title, size_t size);
-void FormatTimelineWindowTitle(char* title, size_t size);
+int FormatTimelineWindowTitle(char* title, size_t size);
 constexpr size_t kWindowTitleSize = 160;  // room for a whole name and the words around it
 
 // One frame of the editor; true when the frame is complete and is to be presented (an export

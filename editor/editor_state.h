@@ -59,17 +59,31 @@ struct ProjectEditorState {
   bool viewPanning = false;        // a press on the view's empty space pans until let go
   Vec3 grabOffset;                 // grabbed handle minus the mouse, taken on a view press
   Vec3 dragStartScreen;            // screenPos of the selection when a move drag starts
+
+  // A frame number typed in the timeline's title; goToText is the text field while goToTyping.
+  bool goToTyping = false;
+  char goToText[16] = "";
 };
 
 // What lasts for the whole run, whichever project is open.
 struct RunEditorState {
-  // A Tab held while a project is loaded must not switch the view again.
+  // A Tab held while a project is loaded must not switch the view again, nor a Ctrl+N or Ctrl+O
+  // held start another new project.
   bool tabLatch = false;
+  bool loopLatch = false;     // L
+  bool fileKeyLatch = false;  // Ctrl+S, Ctrl+Shift+S, Ctrl+O, Ctrl+N, Ctrl+Q, Ctrl+G
   bool objectWindowActive = false;  // the object / image window is the focused window
   bool imageWindowActive = false;
   float objectListScroll = 0, imageListScroll = 0, timelineScroll = 0;
   WindowPosition viewWindow{10, 10}, objectWindow{800, 10}, imageWindow{800, 420};
   WindowPosition timelineWindow{10, 560};
+
+  // Timeline: its zoom, and the current frame it showed last (a change made elsewhere, by
+  // playback or the keys, scrolls the frame into sight).
+  int32_t timelineFramePixels = 8;
+  int32_t timelineShownFrame = -1;
+  // Playback wraps from the play range's end to its start instead of stopping (L).
+  bool loopPlayback = false;
 };
 
 struct EditorState : ProjectEditorState, RunEditorState {};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor/editor_state.h"
+#include "editor/recent_projects.h"
 #include "platform/files.h"
 #include "platform/input.h"
 #include "platform/log.h"
@@ -197,6 +198,8 @@ void OnProjectFile(ProjectFileEvent event, const char* path) {
     history.unsaved = false;
   }
   std::snprintf(history.path, sizeof history.path, "%s", path);
+  // The one listener to saves and loads also keeps the user's recent projects.
+  NoteRecentProject(path);
 }
 
 const char* DisplayName() { return history.path[0] != '\0' ? PathFileName(history.path) : "Untitled"; }

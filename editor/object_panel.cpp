@@ -185,6 +185,6 @@ void RunObjectPanel() {
     FinishTextEdit();
     OpenMenu(0);
   }
-  FillRect(0, 0, 2, kWindowLayout[kObjectWindow].contentHeight, kListBarColour);
+  FillRect(0, 0, 2, CurrentLayout(kObjectWindow).contentHeight, kListBarColour);
   EndEditorWindow();
 }

@@ -1,17 +1,24 @@
 // The window reads every press before it draws what the press changed: the bands above the
 // scroll area (title, ruler, frame cells, lanes) are tested in window coordinates, clips and
 // keys in content coordinates while they are drawn. Drags last until the left button is let go;
-// every frame of a drag checks that the clip or key it works on still exists.
+// every frame of a drag checks that the clip or key it works on still exists. Only the frames
+// in sight are drawn and tested: the whole film is 2000 frames, up to 64000 pixels wide.
 #include "editor/timeline_window.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
 #include "platform/input.h"
+#include "platform/log.h"
+#include "platform/platform.h"
 #include "ui/ui.h"
 
 namespace {
@@ -21,9 +28,11 @@ constexpr int kBlack = 6, kWhite = 9, kRed = 11, kCursorBrown = 0, kLightGrey = 
 constexpr int kGreyGreen = 15, kLaneGrey = 8, kClipBlue = 12, kWaveBlue = 13, kDarkGrey = 14;
 constexpr int kVelocityGrey = 8;  // the edit view's velocity handle, which manual keys carry
 
-constexpr int kContentWidth = 3840;
-constexpr int kBandRight = 737;  // bands span window x 0..737
+constexpr int kMarkerOverhang = 8;  // a key marker reaches this far past its frame's right edge
 constexpr float kVolumePerPixel = 0.02f, kPanPerPixel = 0.04f;
+constexpr int kZoomSteps[] = {1, 2, 3, 4, 6, 8, 12, 16, 24, 32};
+constexpr int kLabelGap = 6;  // pixels at least between two ruler or grid labels
+constexpr int kFollowMargin = 24;  // the followed frame stays this far inside the visible width
 
 // Menus opened here.
 constexpr int kKeyMenu = 6, kSelectionMenu = 9, kClipMenu = 11, kLaneMenu = 12, kFpsMenu = 13;
@@ -37,24 +46,36 @@ void DrawManualKeyMarker(int cx, int cy) {
   for (int r = 0; r < 3; ++r) FillRect(cx - 2 + r, cy - 1 + r, 5 - 2 * r, 1, kVelocityGrey);
 }
 
-// The pointer in window coordinates, the frame and lane under it.
+// The pointer in window coordinates, the frame and lane under it; what the frame is drawn at.
 struct Pointer {
   int x = 0, y = 0;
   int frame = 0, lane = 0;
 };
+struct View {
+  int framePixels = kFramePixels;
+  int scrollPixels = 0;
+  int visibleWidth = 0;
+  int firstFrame = 0, lastFrame = 0;  // the frames with any pixel in sight
+};
 
-bool InBand(const Pointer& p, int top, int bottom) {
-  return p.x >= 0 && p.x <= kBandRight && p.y >= top && p.y <= bottom;
+int FrameLeft(const View& v, int f) { return 1 + v.framePixels * f; }
+
+bool InBand(const Pointer& p, const View& v, int top, int bottom) {
+  return p.x >= 0 && p.x < v.visibleWidth && p.y >= top && p.y <= bottom;
 }
 
 int ClipTop(const Clip& clip) { return kLaneSpacing * clip.row + kLaneTop; }
 
 // Presses on the title bar, the ruler, the frame cells and the lanes; the scrub and the range
 // selection that follow the pointer.
-void RunBands(const Pointer& p) {
-  if (ui->rightPressed && InBand(p, 0, kTitleBarHeight - 1)) OpenMenu(kFpsMenu);
+void RunBands(const Pointer& p, const View& v, int counterLeft, int counterRight) {
+  if (ui->rightPressed && InBand(p, v, 0, kTitleBarHeight - 1)) OpenMenu(kFpsMenu);
+  if (ui->leftPressed && !ui->leftDouble && InBand(p, v, 0, kTitleBarHeight - 1) &&
+      p.x >= counterLeft && p.x < counterRight) {
+    StartGoToFrame();
+  }
 
-  if (InBand(p, 12, 64)) {
+  if (InBand(p, v, 12, 64)) {
     if (ui->leftPressed) {
       editor.animationPlaying = -1;
       project.currentFrame = p.frame;
@@ -64,7 +85,7 @@ void RunBands(const Pointer& p) {
     }
     if (ui->rightPressed && editor.selectionStart != editor.selectionEnd) OpenMenu(kSelectionMenu);
   }
-  if (ui->leftPressed && InBand(p, 30, 41)) {
+  if (ui->leftPressed && InBand(p, v, 30, 41)) {
     editor.dragState = kDragRangeSelect;
     editor.selectionAnchor = project.currentFrame;
   }
@@ -79,7 +100,7 @@ void RunBands(const Pointer& p) {
     }
   }
 
-  if (ui->leftPressed && InBand(p, 67, 179)) editor.selectedClip = -1;
+  if (ui->leftPressed && InBand(p, v, 67, 179)) editor.selectedClip = -1;
 }
 
 // The selected clip follows the drag; a clip deleted meanwhile ends the drag's effect.
@@ -105,30 +126,40 @@ void RunClipDrag(const Pointer& p) {
   }
 }
 
-void DrawLaneBackground() {
-  FillRect(0, 53, kContentWidth, 2, kBlack);
-  FillRect(0, 55, kContentWidth, 130, kLaneGrey);
-  for (int n = 0; n < kTimelineFrames; n += 3) {
-    const int x = kFramePixels * n;
-    if (n % 12 == 0) {
+// The lanes over a grid of seconds at the project's frame rate: a light line and the number of
+// the second at each labelled second, grey-green lines at the other seconds and, where there is
+// room, at half seconds.
+void DrawLaneBackground(const View& v) {
+  const int width = TimelineContentWidth();
+  FillRect(0, 53, width, 2, kBlack);
+  FillRect(0, 55, width, 130, kLaneGrey);
+  const int fps = std::max(project.fps, 1), z = v.framePixels;
+  const int labelStep = LabelStepFrames(fps, z, TextWidth("199"));
+  const bool halves = fps % 2 == 0 && fps / 2 * z >= kLabelGap;
+  const int step = halves ? fps / 2 : fps;
+  for (int n = v.firstFrame / step * step; n <= v.lastFrame; n += step) {
+    const int x = z * n;
+    if (n % labelStep == 0) {
       FillRect(x, 55, 1, 130, kLightGrey);
       if (n == 0) {
         DrawText(1, 44, kBlack, "0");
       } else {
-        DrawTextFormat(x - TextWidthFormat("%i", n / 12) / 2, 44, kBlack, "%i", n / 12);
+        DrawTextFormat(x - TextWidthFormat("%i", n / fps) / 2, 44, kBlack, "%i", n / fps);
       }
-    } else if (n % 12 == 6) {
+    } else {
       FillRect(x, 55, 1, 130, kGreyGreen);
     }
   }
-  for (int k = 0; k <= kLaneCount; ++k) FillRect(0, 55 + kLaneSpacing * k, kContentWidth, 1, kGreyGreen);
+  for (int k = 0; k <= kLaneCount; ++k) FillRect(0, 55 + kLaneSpacing * k, width, 1, kGreyGreen);
 }
 
 // A press on clip index: the left button grabs it (its volume or pan handle when pressed there),
 // the right one opens its menu.
-void PressClip(int index, const Clip& clip, const Pointer& p) {
-  const int x0 = kFramePixels * clip.startFrame, y0 = ClipTop(clip);
-  if (!MouseInRegion() || !MouseInLocal(x0, y0, ClipWidth(clip), kClipHeight)) return;
+void PressClip(int index, const Clip& clip, const Pointer& p, const View& v) {
+  const int x0 = v.framePixels * clip.startFrame, y0 = ClipTop(clip);
+  if (!MouseInRegion() || !MouseInLocal(x0, y0, ClipPixels(clip, v.framePixels), kClipHeight)) {
+    return;
+  }
   if (ui->leftPressed) {
     SelectClip(index);
     editor.clipGrabOffset = p.frame - clip.startFrame;
@@ -142,9 +173,20 @@ void PressClip(int index, const Clip& clip, const Pointer& p) {
   }
 }
 
-void DrawClip(const Clip& clip, bool selected, int scrollPixels) {
-  const int x0 = kFramePixels * clip.startFrame, y0 = ClipTop(clip);
-  const int width = ClipWidth(clip);
+// The loudest overview column among those that pixel k of a clip covers at the zoom.
+int WaveHeight(const Wave& wave, int k, int framePixels) {
+  const int first = k * kFramePixels / framePixels;
+  const int end = std::max(first + 1, (k + 1) * kFramePixels / framePixels);
+  int height = 0;
+  for (int c = first; c < end && c < wave.overviewLength; ++c) {
+    height = std::max(height, static_cast<int>(wave.overview[c]));
+  }
+  return height;
+}
+
+void DrawClip(const Clip& clip, bool selected, const View& v) {
+  const int x0 = v.framePixels * clip.startFrame, y0 = ClipTop(clip);
+  const int width = ClipPixels(clip, v.framePixels);
   const int outline = selected ? kWhite : kBlack;
   if (clip.wave == nullptr) {
     // The sound file is missing: a dark body crossed by a red line where the waveform would be.
@@ -155,10 +197,10 @@ void DrawClip(const Clip& clip, bool selected, int scrollPixels) {
     int colour = muted ? kLaneGrey : kWaveBlue;
     if (selected) colour = muted ? kGreyGreen : kWhite;
     // Only the columns in sight: a long sound has thousands.
-    const int first = std::max(0, scrollPixels - x0);
-    const int last = std::min(width, scrollPixels + kWindowLayout[kTimelineWindow].visibleWidth - x0);
+    const int first = std::max(0, v.scrollPixels - x0);
+    const int last = std::min(width, v.scrollPixels + v.visibleWidth - x0);
     for (int k = first; k < last; ++k) {
-      const int h = clip.wave->overview[k];
+      const int h = WaveHeight(*clip.wave, k, v.framePixels);
       FillRect(x0 + k, y0 + 6 - h / 2, 1, h, colour);
     }
   }
@@ -172,13 +214,13 @@ void DrawClip(const Clip& clip, bool selected, int scrollPixels) {
 }
 
 // The gauge of a volume or pan drag, drawn over every clip.
-void DrawClipGauge(const Clip& clip) {
-  const int x0 = kFramePixels * clip.startFrame, y0 = ClipTop(clip);
+void DrawClipGauge(const Clip& clip, const View& v) {
+  const int x0 = v.framePixels * clip.startFrame, y0 = ClipTop(clip);
   if (editor.dragState == kDragClipVolume) {
     DrawOutline(x0, y0 - 25, 7, 52, kWhite);
     FillRect(x0 + 1, y0 - 24, 5, 50, kBlack);
-    const int v = static_cast<int>(std::lround(46.0f * clip.volume));
-    FillRect(x0 + 1, y0 + 21 - v, 5, 5, kWhite);
+    const int vol = static_cast<int>(std::lround(46.0f * clip.volume));
+    FillRect(x0 + 1, y0 + 21 - vol, 5, 5, kWhite);
   } else if (editor.dragState == kDragClipPan) {
     DrawOutline(x0 - 25, y0, 51, 6, kWhite);
     FillRect(x0 - 24, y0, 49, 5, kBlack);
@@ -188,98 +230,118 @@ void DrawClipGauge(const Clip& clip) {
   }
 }
 
-void RunClips(const Pointer& p, int scrollPixels) {
+void RunClips(const Pointer& p, const View& v) {
   for (int i = 0; i < ClipCount(); ++i) {
     const Clip& clip = *GetClip(i);
-    PressClip(i, clip, p);
-    DrawClip(clip, i == editor.selectedClip, scrollPixels);
+    PressClip(i, clip, p, v);
+    DrawClip(clip, i == editor.selectedClip, v);
   }
-  if (const Clip* selected = GetClip(editor.selectedClip)) DrawClipGauge(*selected);
+  if (const Clip* selected = GetClip(editor.selectedClip)) DrawClipGauge(*selected, v);
 }
 
 // Which key each frame of the ruler shows; a later key on the same frame wins.
-using KeySlots = std::array<int, kTimelineFrames>;
+using KeySlots = std::array<int, kMaxFrames>;
 void FillKeySlots(const KeyTrack& track, KeySlots& slots) {
   slots.fill(-1);
   for (int i = 0; i < track.count; ++i) {
     const int frame = track.keys[i].frame;
-    if (frame >= 0 && frame < kTimelineFrames) slots[frame] = i;
+    if (frame >= 0 && frame < kMaxFrames) slots[frame] = i;
   }
 }
 
-void DrawTick(int f, int x, int fps) {
-  switch (f % fps) {
-    case 0:
-      FillRect(x - 2, 0, 2, 18, kBlack);
-      DrawTextFormat(x + 2, -1, kBlack, "%i", f);
-      break;
-    case 6:
-    case 18:
-      FillRect(x - 1, 4, 1, 14, kBlack);
-      break;
-    case 12:
-      FillRect(x - 1, 0, 1, 18, kBlack);
-      break;
-    default:
-      FillRect(x - 1, 7, 1, 8, kBlack);
-      break;
+// Ruler ticks: a wide tick on every labelled second, a full tick on other seconds; the ticks at
+// f mod fps 6, 12 and 18 and a small tick on every frame where frames are far enough apart to
+// tell them. Labels on every labelStep frames.
+void DrawTick(int f, int x, int fps, int labelStep, int framePixels) {
+  const int inSecond = f % fps;
+  if (f % labelStep == 0) DrawTextFormat(x + 2, -1, kBlack, "%i", f);
+  if (inSecond == 0 && f % labelStep == 0) {
+    FillRect(x - 2, 0, 2, 18, kBlack);
+  } else if (inSecond == 0) {
+    FillRect(x - 1, 0, 1, 18, kBlack);
+  } else if (framePixels < 3) {
+    return;
+  } else if (inSecond == 6 || inSecond == 18) {
+    FillRect(x - 1, 4, 1, 14, kBlack);
+  } else if (inSecond == 12) {
+    FillRect(x - 1, 0, 1, 18, kBlack);
+  } else if (framePixels >= 4) {
+    FillRect(x - 1, 7, 1, 8, kBlack);
   }
 }
 
-void DrawPlayRange(int f, int x) {
+void DrawPlayRange(int f, int x, int framePixels) {
   if (f == project.playStart) {
     DrawOutline(x - 1, 18, 1, 11, kRed);
     DrawOutline(x - 1, 18, 3, 1, kRed);
     DrawOutline(x - 1, 28, 3, 1, kRed);
   }
   if (f == project.playEnd) {
-    DrawOutline(x + 7, 18, 1, 11, kRed);
-    DrawOutline(x + 5, 18, 3, 1, kRed);
-    DrawOutline(x + 5, 28, 3, 1, kRed);
+    const int right = x + framePixels - 1;
+    DrawOutline(right, 18, 1, 11, kRed);
+    DrawOutline(right - 2, 18, 3, 1, kRed);
+    DrawOutline(right - 2, 28, 3, 1, kRed);
   }
 }
 
 bool NamesKey(const KeyTrack& track, int index) { return index >= 0 && index < track.count; }
 
+// The cell row of frame f: the image it shows and its cell; frames too narrow for a cell show
+// the images and the selection as bands.
+void DrawFrameCell(const ImageTrack* images, int f, int x, int framePixels) {
+  const bool marked = f == project.currentFrame ||
+                      (editor.selectionStart <= f && f <= editor.selectionEnd && f >= 0);
+  const int cellWidth = framePixels - 1;
+  const bool shown = images != nullptr && images->frameImage[f] != 0;
+  if (framePixels < 4) {
+    if (shown) FillRect(x, 20, framePixels, 7, kGreyGreen);
+    if (marked) FillRect(x, 26, framePixels, 1, kWhite);
+    return;
+  }
+  if (shown) FillRect(x, 20, cellWidth, 7, kGreyGreen);
+  DrawOutline(x, 20, cellWidth, 7, marked ? kWhite : kGreyGreen);
+}
+
 // The ruler of the selected object: ticks, cursor, image changes and presence, frame cells, the
 // play range and the key markers, with the key presses and the key drag.
-void RunFrameStrip(KeyTrack& track, const ImageTrack* images) {
-  FillRect(0, 10, kContentWidth, 1, kBlack);
+void RunFrameStrip(KeyTrack& track, const ImageTrack* images, const View& v) {
+  FillRect(0, 10, TimelineContentWidth(), 1, kBlack);
   KeySlots slots;
   FillKeySlots(track, slots);
-  const int fps = std::max(project.fps, 1);
+  const int fps = std::max(project.fps, 1), z = v.framePixels;
+  const int labelStep = LabelStepFrames(fps, z, TextWidth("1999"));
   const bool inContent = MouseInRegion();
+  // A marker is 16 pixels wide and a press finds it anywhere over it, however narrow the frame.
+  const int hitWidth = std::max(z, kFramePixels);
 
-  for (int f = 0; f < kTimelineFrames; ++f) {
-    const int x = 1 + kFramePixels * f;
+  for (int f = v.firstFrame; f <= v.lastFrame; ++f) {
+    const int x = FrameLeft(v, f);
     if (images != nullptr && f >= 1 && images->frameImage[f] != images->frameImage[f - 1]) {
       DrawOutline(x - 1, 18, 1, 11, kBlack);
     }
     if (f == project.currentFrame) {
-      FillRect(x + 2, 0, 3, 53, kCursorBrown);
-      FillRect(x + 2, 55, 3, 125, kLightGrey);  // over the clips
+      const int width = std::min(z, 3);
+      const int left = x + (z - width) / 2;
+      FillRect(left, 0, width, 53, kCursorBrown);
+      FillRect(left, 55, width, 125, kLightGrey);  // over the clips
     }
-    DrawTick(f, x, fps);
-    if (images != nullptr && images->frameImage[f] != 0) FillRect(x, 20, 7, 7, kGreyGreen);
-    const bool marked = f == project.currentFrame ||
-                        (editor.selectionStart <= f && f <= editor.selectionEnd && f >= 0);
-    DrawOutline(x, 20, 7, 7, marked ? kWhite : kGreyGreen);
+    DrawTick(f, x, fps, labelStep, z);
+    DrawFrameCell(images, f, x, z);
 
     // The dragged key jumps to every free frame the pointer reaches.
     if (ui->leftDown && slots[f] == -1 && editor.dragState == kDragKey &&
-        NamesKey(track, project.selectedKey) && inContent &&
-        MouseInLocal(x, 0, kFramePixels, 90)) {
+        NamesKey(track, project.selectedKey) && inContent && MouseInLocal(x, 0, z, 90)) {
       track.keys[project.selectedKey].frame = f;
       project.selectedKey = RestoreKeyOrder(track, project.selectedKey);
       // The keys between the old and the new place changed their indices.
       FillKeySlots(track, slots);
     }
 
-    DrawPlayRange(f, x);
+    DrawPlayRange(f, x, z);
 
     const int i = slots[f];
     if (i < 0) continue;
-    if (inContent && MouseInLocal(x, 29, kFramePixels, 12)) {
+    if (inContent && MouseInLocal(x + z / 2 - hitWidth / 2, 29, hitWidth, 12)) {
       if (ui->leftPressed) {
         editor.dragState = kDragKey;
         SelectKey(i);
@@ -290,9 +352,10 @@ void RunFrameStrip(KeyTrack& track, const ImageTrack* images) {
       }
     }
     const int image = KeyMarkerImage(track, i);
-    if (image >= 0) DrawImage(ui->skin[image], x - 4, 27);
-    if (image == kManualKeyMarker) DrawManualKeyMarker(x + 3, 34);
-    if (i == project.selectedKey) DrawImage(ui->skin[kSkinKeySelected], x - 4, 27);
+    const int markerX = x + z / 2 - kFramePixels;
+    if (image >= 0) DrawImage(ui->skin[image], markerX, 27);
+    if (image == kManualKeyMarker) DrawManualKeyMarker(markerX + 7, 34);
+    if (i == project.selectedKey) DrawImage(ui->skin[kSkinKeySelected], markerX, 27);
   }
 }
 
@@ -300,13 +363,135 @@ void RunFrameStrip(KeyTrack& track, const ImageTrack* images) {
 // being typed (a clip's label may be the very text under edit).
 bool KeysForTimeline(bool windowActive) { return windowActive && !ui->editing; }
 
+// The frame typed in the title, once its typing has ended: Enter (or a click elsewhere) goes
+// there, Escape leaves an empty text and so nothing.
+void FinishGoToFrame() {
+  if (!editor.goToTyping || (ui->editing && ui->editText == editor.goToText)) return;
+  editor.goToTyping = false;
+  int frame = 0;
+  if (!ParseGoToFrame(editor.goToText, project.fps, &frame)) {
+    if (editor.goToText[0] != '\0') LogMessage("go to frame: '%s' names no frame", editor.goToText);
+    return;
+  }
+  editor.animationPlaying = -1;
+  project.currentFrame = frame;
+  project.selectedKey = -1;
+  editor.selectionStart = editor.selectionEnd = -1;
+}
+
+// Brings the current frame into sight when something else than the timeline changed it, unless
+// the user is holding a button (a drag or the scroll bar).
+void FollowCurrentFrame(int visibleWidth) {
+  const int shown = editor.timelineShownFrame;
+  if (project.currentFrame == shown) return;
+  if (mouseState.left || mouseState.right || mouseState.middle ||
+      IsTimelineDrag(editor.dragState)) {
+    return;
+  }
+  const int range = TimelineContentWidth() - visibleWidth;
+  if (range <= 0) return;
+  const int scroll = ScrollToShowFrame(project.currentFrame, shown, TimelineScrollPixels(),
+                                       visibleWidth, TimelineFramePixels());
+  editor.timelineScroll = static_cast<float>(scroll) / static_cast<float>(range);
+}
+
 }  // namespace
 
-int TimelineFrameAt(int windowX, int scrollPixels) {
-  return std::clamp((windowX + scrollPixels - 2) / kFramePixels, 0, kMaxFrames - 1);
+int TimelineFramePixels() {
+  return std::clamp(editor.timelineFramePixels, kMinFramePixels, kMaxFramePixels);
+}
+
+int TimelineContentWidth() { return TimelineFramePixels() * kMaxFrames + kMarkerOverhang; }
+
+int TimelineScrollPixels() {
+  const int range = TimelineContentWidth() - CurrentLayout(kTimelineWindow).visibleWidth;
+  if (range <= 0) return 0;
+  const float scroll = std::clamp(editor.timelineScroll, 0.0f, 1.0f);
+  return static_cast<int>(std::lround(static_cast<float>(range) * scroll));
+}
+
+int TimelineFrameAt(int windowX, int scrollPixels, int framePixels) {
+  const int z = std::max(framePixels, 1);
+  const int contentX = windowX + scrollPixels - 2;
+  if (contentX < 0) return 0;
+  return std::min(contentX / z, kMaxFrames - 1);
 }
 
 int TimelineLaneAt(int windowY) { return std::clamp((windowY - 69) / kLaneSpacing, 0, kLaneCount - 1); }
+
+int ZoomedFramePixels(int framePixels, int wheel) {
+  const int count = static_cast<int>(sizeof kZoomSteps / sizeof kZoomSteps[0]);
+  int at = 0;
+  while (at + 1 < count && kZoomSteps[at + 1] <= framePixels) ++at;
+  if (wheel > 0) at = std::min(at + 1, count - 1);
+  if (wheel < 0 && kZoomSteps[at] == framePixels) at = std::max(at - 1, 0);
+  return kZoomSteps[at];
+}
+
+bool ZoomTimelineWithWheel() {
+  const WindowPosition& window = editor.timelineWindow;
+  const WindowLayout& layout = CurrentLayout(kTimelineWindow);
+  const int x = mouseState.x - window.x, y = mouseState.y - window.y;
+  if (mouseState.wheel == 0 || !editor.ctrlHeld || x < 0 || x >= layout.width || y < 0 ||
+      y >= layout.height + kTitleBarHeight) {
+    return false;
+  }
+  const int before = TimelineFramePixels();
+  const int after = ZoomedFramePixels(before, mouseState.wheel);
+  mouseState.wheel = 0;
+  if (after == before) return true;
+  // The moment under the pointer stays under it.
+  const float moment = static_cast<float>(x - 1 + TimelineScrollPixels() - 1) / before;
+  editor.timelineFramePixels = after;
+  const int range = TimelineContentWidth() - layout.visibleWidth;
+  if (range > 0) {
+    const float scroll = moment * after + 1 - static_cast<float>(x - 1);
+    editor.timelineScroll = std::clamp(scroll / static_cast<float>(range), 0.0f, 1.0f);
+  }
+  return true;
+}
+
+void StartGoToFrame() {
+  editor.goToText[0] = '\0';
+  StartTextEdit(editor.goToText, sizeof editor.goToText);
+  editor.goToTyping = ui->editing && ui->editText == editor.goToText;
+}
+
+bool ParseGoToFrame(const char* text, int fps, int* frame) {
+  if (text == nullptr) return false;
+  while (*text == ' ') ++text;
+  long parts[2] = {0, 0};
+  int count = 0, digits = 0;
+  for (; *text != '\0' && *text != ' '; ++text) {
+    if (*text == ':' && count == 0 && digits > 0) {
+      count = 1;
+      digits = 0;
+    } else if (std::isdigit(static_cast<unsigned char>(*text)) && digits < 6) {
+      parts[count] = parts[count] * 10 + (*text - '0');
+      ++digits;
+    } else {
+      return false;
+    }
+  }
+  while (*text == ' ') ++text;
+  if (*text != '\0' || digits == 0) return false;
+  const long value = count == 0 ? parts[0] : parts[0] * std::max(fps, 1) + parts[1];
+  *frame = static_cast<int>(std::clamp<long>(value, 0, kMaxFrames - 1));
+  return true;
+}
+
+int ScrollToShowFrame(int frame, int before, int scrollPixels, int visibleWidth, int framePixels) {
+  const int margin = std::min(kFollowMargin, visibleWidth / 4);
+  const int left = 1 + framePixels * frame, right = left + framePixels;
+  if (left >= scrollPixels + margin && right <= scrollPixels + visibleWidth - margin) {
+    return scrollPixels;
+  }
+  const int pageFrames = visibleWidth / std::max(framePixels, 1);
+  const bool steppedBack = before >= 0 && frame < before && before - frame <= pageFrames;
+  const int scroll = steppedBack ? right + margin - visibleWidth : left - margin;
+  const int range = framePixels * kMaxFrames + kMarkerOverhang - visibleWidth;
+  return std::clamp(scroll, 0, std::max(range, 0));
+}
 
 int KeyMarkerImage(const KeyTrack& track, int index) {
   if (!NamesKey(track, index)) return -1;
@@ -343,30 +528,68 @@ int ClipWidth(const Clip& clip) {
   return clip.wave != nullptr ? clip.wave->overviewLength : kMissingClipWidth;
 }
 
+int ClipPixels(const Clip& clip, int framePixels) {
+  return std::max(1, ClipWidth(clip) * framePixels / kFramePixels);
+}
+
+int LabelStepFrames(int fps, int framePixels, int labelWidth) {
+  static const int kSeconds[] = {1, 2, 5, 10, 15, 30, 60, 120, 300};
+  static const int kFrames[] = {1, 2, 5, 10};
+  fps = std::max(fps, 1);
+  // Zoomed in beyond the usual, labels come within the second, on steps that divide it.
+  if (framePixels > kFramePixels) {
+    for (int frames : kFrames) {
+      if (frames < fps && fps % frames == 0 && frames * framePixels >= labelWidth + kLabelGap) {
+        return frames;
+      }
+    }
+  }
+  for (int seconds : kSeconds) {
+    if (seconds * fps * framePixels >= labelWidth + kLabelGap) return seconds * fps;
+  }
+  return kSeconds[sizeof kSeconds / sizeof kSeconds[0] - 1] * fps;
+}
+
 void DrawTimelineWindow() {
+  FinishGoToFrame();
+  const WindowLayout& layout = CurrentLayout(kTimelineWindow);
+  FollowCurrentFrame(layout.visibleWidth);
+
   char title[kWindowTitleSize];
-  FormatTimelineWindowTitle(title, sizeof title);
+  const int counterStart = FormatTimelineWindowTitle(title, sizeof title);
   float scrollY = 0;
   const bool windowActive =
       BeginEditorWindow(kTimelineWindow, title, &editor.timelineScroll, &scrollY);
-  const int scrollPixels = ui->regionScrollX[ui->depth];
+
+  View v;
+  v.framePixels = TimelineFramePixels();
+  v.scrollPixels = ui->regionScrollX[ui->depth];
+  v.visibleWidth = layout.visibleWidth;
+  v.firstFrame = std::clamp((v.scrollPixels - kMarkerOverhang) / v.framePixels, 0, kMaxFrames - 1);
+  v.lastFrame = std::clamp((v.scrollPixels + v.visibleWidth + kMarkerOverhang) / v.framePixels, 0,
+                           kMaxFrames - 1);
 
   if (!ui->leftDown && IsTimelineDrag(editor.dragState)) editor.dragState = kDragNone;
+
+  // The counter in the title: from the end of the words before it to the end of the title.
+  char before[kWindowTitleSize];
+  std::snprintf(before, sizeof before, "%.*s", counterStart, title);
+  const int counterLeft = 3 + TextWidth(before), counterRight = 3 + TextWidth(title);
 
   Pointer p;
   p.x = ui->mouseX - editor.timelineWindow.x;
   p.y = ui->mouseY - editor.timelineWindow.y;
-  p.frame = TimelineFrameAt(p.x, scrollPixels);
-  RunBands(p);
+  p.frame = TimelineFrameAt(p.x, v.scrollPixels, v.framePixels);
+  RunBands(p, v, counterLeft, counterRight);
   p.lane = TimelineLaneAt(p.y);
   RunClipDrag(p);
 
-  DrawLaneBackground();
-  RunClips(p, scrollPixels);
+  DrawLaneBackground(v);
+  RunClips(p, v);
 
   // Every lane opens the lane menu down to the bottom of the last one, unless a clip or an earlier
   // band already asked for a menu.
-  if (!ui->menuOpen && ui->rightPressed && InBand(p, 55, 178)) {
+  if (!ui->menuOpen && ui->rightPressed && InBand(p, v, 55, 178)) {
     OpenMenu(kLaneMenu);
     editor.laneMenuFrame = p.frame;
     editor.laneMenuRow = p.lane;
@@ -378,7 +601,7 @@ void DrawTimelineWindow() {
   SceneObject* selected = project.selected;
   if (selected != nullptr && selected->keys) {
     KeyTrack& track = *selected->keys;
-    RunFrameStrip(track, ImageTrackOf(selected));
+    RunFrameStrip(track, ImageTrackOf(selected), v);
     if (deletePressed && DeleteKey(track, project.selectedKey)) project.selectedKey = -1;
     if (KeysForTimeline(windowActive) && editor.ctrlHeld && KeyDown(kKeyA)) {
       editor.selectionStart = 0;
@@ -386,4 +609,5 @@ void DrawTimelineWindow() {
     }
   }
   EndEditorWindow();
+  editor.timelineShownFrame = project.currentFrame;
 }

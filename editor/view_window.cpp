@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 
+#include "editor/commands.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
 #include "platform/platform.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr int kMotionPathSamples = 201;
 constexpr int kMotionPathReach = 100;  // frames before and after the current one
 constexpr float kGuideLength = 800;
+constexpr float kCameraShadeReach = 100000;  // camera units
 
 // Nearest integer of a view coordinate; far or broken values are held where they cannot wrap.
 int Nearest(float value) {
@@ -47,8 +49,19 @@ Vec3 MousePoint() {
 
 // The content area: handles are pressed only where they can be seen.
 bool MouseInView() {
-  const WindowLayout& layout = kWindowLayout[kViewWindow];
+  const WindowLayout& layout = CurrentLayout(kViewWindow);
   return MouseInLocal(0, 0, layout.visibleWidth, layout.visibleHeight);
+}
+
+// The edit view's pixel space is the size of the view's body (740 x 520 in a 1024 x 768 window)
+// and follows the window's; the scene stays centred in it. Screen positions evaluated for
+// another size are worked out again.
+void FitViewToWindow() {
+  const WindowLayout& layout = CurrentLayout(kViewWindow);
+  if (project.viewWidth == layout.width && project.viewHeight == layout.height) return;
+  project.viewWidth = layout.width;
+  project.viewHeight = layout.height;
+  if (project.root != nullptr) EvaluateTree(project.root, project.currentFrame, 0);
 }
 
 // Where the "V" handle lies: the pivot moved on by the key velocity of kVelocityHandleFrames
@@ -238,7 +251,7 @@ void DrawMotionPath(SceneObject* selected) {
     points[i] = ScreenToScene(selected->state.screenPos);
   }
   glDisable(GL_TEXTURE_2D);
-  glLineWidth(2);
+  SetLineWidth(2);
   glBegin(GL_LINES);
   for (int j = 0; j + 1 < kMotionPathSamples; ++j) {
     glColor4f(0.7f, 0.7f, 0.7f, PathAlpha(j) * 0.6f);
@@ -246,10 +259,10 @@ void DrawMotionPath(SceneObject* selected) {
     glVertex2f(points[j + 1].x, points[j + 1].y);
   }
   glEnd();
-  glLineWidth(1);
+  SetLineWidth(1);
 
   auto points4 = [&](float size, float grey, float alphaScale, int step) {
-    glPointSize(size);
+    SetPointSize(size);
     glBegin(GL_POINTS);
     for (int i = 0; i < kMotionPathSamples; i += step) {
       glColor4f(grey, grey, grey, PathAlpha(i) * alphaScale);
@@ -268,18 +281,18 @@ void DrawMotionPath(SceneObject* selected) {
     EvaluateChain(selected, track.keys[k].frame, 0);
     const Vec3 point = ScreenToScene(selected->state.screenPos);
     const float alpha = 1.0f - 0.005f * static_cast<float>(distance);
-    glPointSize(7);
+    SetPointSize(7);
     glBegin(GL_POINTS);
     glColor4f(1, 1, 1, alpha);
     glVertex2f(point.x, point.y);
     glEnd();
-    glPointSize(5);
+    SetPointSize(5);
     glBegin(GL_POINTS);
     glColor4f(1, 0, 0, alpha);
     glVertex2f(point.x, point.y);
     glEnd();
   }
-  glPointSize(1);
+  SetPointSize(1);
 }
 
 // The camera's picture frame and the shade around it, in the camera's own units.
@@ -306,24 +319,28 @@ void DrawCameraMask(bool cameraView, bool outlineFrame) {
     glVertex2f(x1, y1);
     glVertex2f(x1, y0);
   };
+  // Seen through the camera the shade reaches past any window size; in the edit view it is a
+  // frame of 1240 x 1080 around the picture.
+  const float outerX = cameraView ? kCameraShadeReach : 620;
+  const float outerY = cameraView ? kCameraShadeReach : 540;
   glBegin(GL_QUADS);
-  quad(-620, -540, -320, 540);
-  quad(-320, -540, 320, -240);
-  quad(-320, 240, 320, 540);
-  quad(320, -540, 620, 540);
+  quad(-outerX, -outerY, -320, outerY);
+  quad(-320, -outerY, 320, -240);
+  quad(-320, 240, 320, outerY);
+  quad(320, -outerY, outerX, outerY);
   glEnd();
 
-  glLineWidth(1);
+  SetLineWidth(1);
   glColor4f(0, 0, 0, 0.3f);
   glBegin(GL_LINES);
-  glVertex2f(0, -540);
-  glVertex2f(0, 540);
-  glVertex2f(-620, 0);
-  glVertex2f(620, 0);
+  glVertex2f(0, -outerY);
+  glVertex2f(0, outerY);
+  glVertex2f(-outerX, 0);
+  glVertex2f(outerX, 0);
   glEnd();
 
   if (outlineFrame) {
-    glLineWidth(2);
+    SetLineWidth(2);
     glColor4f(0, 0, 0, 1);
     glBegin(GL_LINE_LOOP);
     glVertex2f(-320, -240);
@@ -331,7 +348,7 @@ void DrawCameraMask(bool cameraView, bool outlineFrame) {
     glVertex2f(320, 240);
     glVertex2f(-320, 240);
     glEnd();
-    glLineWidth(1);
+    SetLineWidth(1);
   }
   glPopMatrix();
 }
@@ -372,7 +389,9 @@ void DrawHandle(int x, int y, const char* label, bool dragged, int square) {
 // Guide lines, handles, name plate, velocity handle and level scale of the edit view.
 void DrawEditOverlays(SceneObject* selected, bool velocityHandle) {
   const int x = Nearest(selected->state.screenPos.x), y = Nearest(selected->state.screenPos.y);
-  const int guide = static_cast<int>(kGuideLength);
+  // The guides cross the whole view, however large the window.
+  const int guide =
+      std::max(static_cast<int>(kGuideLength), project.viewWidth + project.viewHeight);
   if (editor.dragState == kDragMove) {
     FillRectAlpha(x, y - guide, 1, 2 * guide, 6, 0.5f);
     FillRectAlpha(x - guide, y, 2 * guide, 1, 6, 0.5f);
@@ -445,6 +464,7 @@ int MotionPathFrame(int sample, int currentFrame) {
 void RunViewWindow() {
   float scrollX = 0, scrollY = 0;
   BeginEditorWindow(kViewWindow, ViewWindowTitle(), &scrollX, &scrollY);
+  FitViewToWindow();
 
   if (!ui->leftDown && IsViewDrag(editor.dragState)) {
     editor.dragState = kDragNone;
@@ -488,6 +508,9 @@ void RunViewWindow() {
     }
   }
 
-  if (ui->rightPressed && !ui->menuOpen) OpenMenu(10);
+  if (ui->rightPressed && !ui->menuOpen) {
+    OpenMenu(10);
+    AddRecentProjectEntries();
+  }
   EndEditorWindow();
 }

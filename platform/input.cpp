@@ -71,3 +71,10 @@ void ForgetKey(int code) {
   keyLive[code] = keyTapped[code] = 0;
   if (inputDevices != nullptr) inputDevices->keyState[code] = 0;
 }
+
+bool AnyKeyHeld() {
+  for (int code = 0; code < 256; ++code) {
+    if (keyLive[code] || keyTapped[code]) return true;
+  }
+  return false;
+}

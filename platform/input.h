@@ -8,13 +8,17 @@
 enum KeyCode : int {
   kKeyEscape = 1,
   kKeyTab = 15,
+  kKeyQ = 16,
   kKeyY = 21,
+  kKeyO = 24,
   kKeyLeftCtrl = 29,
   kKeyA = 30,
   kKeyS = 31,
+  kKeyG = 34,
   kKeyL = 38,
   kKeyLeftShift = 42,
   kKeyZ = 44,
+  kKeyN = 49,
   kKeyRightShift = 54,
   kKeyLeftAlt = 56,
   kKeySpace = 57,
@@ -51,3 +55,5 @@ void NoteKeyboardFocus(bool focused);
 void ForgetHeldKeys();
 // The same for one key whose press has been used up.
 void ForgetKey(int code);
+// Whether any key is held now, or was tapped since the last poll.
+bool AnyKeyHeld();

@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 MouseState mouseState;
 int32_t logicalWidth = 1024, logicalHeight = 768;
+float interfaceScale = 0;
 int32_t windowX = 50, windowY = 50;
 uint8_t quitFlag = 0;
 uint8_t typedChar = 0;
@@ -24,6 +26,23 @@ SDL_Window* window = nullptr;
 SDL_GLContext glContext = nullptr;
 bool sdlVideoUp = false;
 bool windowHeadless = false;
+int minLogicalWidth = 0, minLogicalHeight = 0;
+
+float Scale() { return interfaceScale > 0 ? interfaceScale : 1.0f; }
+// Logical pixels to window pixels.
+int Physical(float logical) { return static_cast<int>(std::lround(logical * Scale())); }
+int Physical(int logical) { return Physical(static_cast<float>(logical)); }
+
+// A client area of width x height window pixels shows this many logical pixels.
+void FitToClient(int width, int height) {
+  SetProjection(static_cast<int>(width / Scale()), static_cast<int>(height / Scale()));
+}
+
+void ApplyMinimumSize() {
+  if (window == nullptr || minLogicalWidth <= 0 || minLogicalHeight <= 0) return;
+  SDL_SetWindowMinimumSize(window, static_cast<int>(std::ceil(minLogicalWidth * Scale())),
+                           static_cast<int>(std::ceil(minLogicalHeight * Scale())));
+}
 
 // A quit signal waiting for DrainEvents; written by the signal handler only.
 volatile std::sig_atomic_t pendingQuitSignal = 0;
@@ -179,7 +198,7 @@ void UpdatePointer(int cx, int cy) {
 void HandleWindowEvent(const SDL_WindowEvent& event) {
   switch (event.event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED:
-      SetProjection(event.data1, event.data2);
+      FitToClient(event.data1, event.data2);
       break;
     case SDL_WINDOWEVENT_CLOSE:
       quitFlag = 1;
@@ -342,8 +361,10 @@ void ClientToLogical(int cx, int cy, int clientW, int clientH, int logicalW, int
   // A minimised window reports a zero client size; take it as 1 like the projection does.
   if (clientW <= 0) clientW = 1;
   if (clientH <= 0) clientH = 1;
-  *x = static_cast<int32_t>(std::lround(static_cast<double>(cx) / clientW * logicalW));
-  *y = static_cast<int32_t>(std::lround(static_cast<double>(cy) / clientH * logicalH));
+  // The logical pixel that covers the client pixel: at twice the scale client pixels 2n and
+  // 2n + 1 both lie on logical pixel n.
+  *x = static_cast<int32_t>(std::floor(static_cast<double>(cx) / clientW * logicalW));
+  *y = static_cast<int32_t>(std::floor(static_cast<double>(cy) / clientH * logicalH));
 }
 
 bool ModifiersSuppressText(const TextModifiers& held) {
@@ -372,7 +393,21 @@ uint8_t TypedCharFromUtf8(const char* utf8, bool suppressed) {
   }
 }
 
-bool CreateGLWindow(const char* title, int width, int height, int bits, bool headless) {
+float ScaleForDisplay(float dpi, int usableWidth, int usableHeight, int minWidth, int minHeight) {
+  float scale = 1.0f;
+  if (dpi >= 192) {
+    scale = 2.0f;
+  } else if (dpi >= 144) {
+    scale = 1.5f;
+  }
+  while (scale > 1.0f && (minWidth * scale > usableWidth || minHeight * scale > usableHeight)) {
+    scale = scale > 1.5f ? 1.5f : 1.0f;
+  }
+  return scale;
+}
+
+bool CreateGLWindow(const char* title, int width, int height, int bits, bool headless,
+                    int minWidth, int minHeight) {
   windowHeadless = headless;
   if (headless) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
   // The program's own handlers tell a quit signal from a closed window (SDL would turn both
@@ -402,7 +437,27 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool hea
   SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 
-  window = SDL_CreateWindow(title, windowX, windowY, width, height,
+  // The window is the logical size times the scale, as far as the display has room.
+  const SDL_Rect anySize{0, 0, 1 << 14, 1 << 14};
+  SDL_Rect usable = anySize;
+  if (headless || SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = anySize;
+  if (interfaceScale <= 0) {
+    float dpi = 96;
+    if (headless || SDL_GetDisplayDPI(0, &dpi, nullptr, nullptr) != 0) dpi = 96;
+    interfaceScale = ScaleForDisplay(dpi, usable.w, usable.h, minWidth, minHeight);
+  }
+  LogMessage("interface scale %.1f", interfaceScale);
+  if (Physical(minWidth) > usable.w || Physical(minHeight) > usable.h) {
+    std::fprintf(stderr,
+                 "tavoka: at interface scale %.1f the smallest window, %d x %d pixels, is larger "
+                 "than the screen's %d x %d; try a smaller --ui-scale\n",
+                 interfaceScale, Physical(minWidth), Physical(minHeight), usable.w, usable.h);
+  }
+  minLogicalWidth = minWidth;
+  minLogicalHeight = minHeight;
+  const int windowWidth = std::max(std::min(Physical(width), usable.w), Physical(minWidth));
+  const int windowHeight = std::max(std::min(Physical(height), usable.h), Physical(minHeight));
+  window = SDL_CreateWindow(title, windowX, windowY, windowWidth, windowHeight,
                             SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE);
   if (window == nullptr) {
     TearDown();
@@ -420,9 +475,10 @@ bool CreateGLWindow(const char* title, int width, int height, int bits, bool hea
   SDL_RaiseWindow(window);
   SDL_StartTextInput();
 
-  int clientW = width, clientH = height;
+  ApplyMinimumSize();
+  int clientW = windowWidth, clientH = windowHeight;
   SDL_GetWindowSize(window, &clientW, &clientH);
-  SetProjection(clientW, clientH);
+  FitToClient(clientW, clientH);
   InitGLState();
   return true;
 }
@@ -431,7 +487,7 @@ void SetProjection(int width, int height) {
   if (height == 0) height = 1;
   logicalWidth = width;
   logicalHeight = height;
-  glViewport(0, 0, width, height);
+  glViewport(0, 0, Physical(width), Physical(height));
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
   glOrtho(0, width, height, 0, 1, -1);
@@ -439,6 +495,37 @@ void SetProjection(int width, int height) {
   glLoadIdentity();
 }
 
+bool SetInterfaceScale(float scale) {
+  bool known = false;
+  for (float allowed : kInterfaceScales) known = known || allowed == scale;
+  if (!known) return false;
+  interfaceScale = scale;
+  if (window != nullptr) {
+    ApplyMinimumSize();
+    int clientW = 0, clientH = 0;
+    SDL_GetWindowSize(window, &clientW, &clientH);
+    FitToClient(clientW, clientH);
+  }
+  return true;
+}
+
+void SetWindowClientSize(int width, int height) {
+  if (window == nullptr) return;
+  SDL_SetWindowSize(window, width, height);
+  int clientW = width, clientH = height;
+  SDL_GetWindowSize(window, &clientW, &clientH);
+  FitToClient(clientW, clientH);
+}
+
+void SetScissor(int x, int y, int w, int h) {
+  const int left = Physical(x), right = Physical(x + w);
+  const int top = Physical(y), bottom = Physical(y + h);
+  glScissor(left, Physical(logicalHeight) - bottom, right - left, bottom - top);
+  glEnable(GL_SCISSOR_TEST);
+}
+
+void SetLineWidth(float width) { glLineWidth(width * Scale()); }
+void SetPointSize(float size) { glPointSize(size * Scale()); }
 
 void DestroyGLWindow() {
   TearDown();
@@ -449,14 +536,16 @@ void SetWindowTitle(const char* title) {
   if (window != nullptr) SDL_SetWindowTitle(window, title);
 }
 
-void DrainEvents() {
+int DrainEvents() {
   ReleaseButtonLatches();
   TakePendingSignal();
   SDL_Event event;
+  int handled = 0;
   // Once the window is asked to close, the rest of the queue is left: the pass still runs its
   // per-frame step once and the main loop then shuts down.
   while (!quitFlag && SDL_PollEvent(&event)) {
     HandleEvent(event);
+    ++handled;
   }
   TakePendingSignal();
   // One queued character per pass; one the toolkit left unread (no text was being edited) is
@@ -466,6 +555,7 @@ void DrainEvents() {
     --queuedCount;
     std::memmove(queuedChars, queuedChars + 1, static_cast<size_t>(queuedCount));
   }
+  return handled;
 }
 
 bool InputWaiting() {
@@ -489,6 +579,8 @@ int TakeQuitSignal() {
   quitSignal = 0;
   return signal;
 }
+
+bool WaitForEvents(int timeoutMs) { return SDL_WaitEventTimeout(nullptr, timeoutMs) == 1; }
 
 void SwapGLBuffers() {
   if (window != nullptr) SDL_GL_SwapWindow(window);

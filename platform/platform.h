@@ -13,9 +13,16 @@ struct MouseState {
   int32_t wheel = 0;               // -1, 0 or +1: the last wheel notch of this pass, +1 away from the user
 };
 
-// Window globals. The logical size follows the client size on every resize.
+// Window globals. The logical size follows the client size on every resize: the client size
+// divided by the interface scale.
 extern MouseState mouseState;
 extern int32_t logicalWidth, logicalHeight;
+// Interface scale: window pixels per logical pixel, one of kInterfaceScales. The whole interface
+// is laid out and drawn in logical pixels; the projection, the scissor, line widths and the
+// pointer map them to the window's pixels. Pictures drawn into an export's own framebuffer never
+// see it. 0 before the window opens means "from the display's density".
+extern float interfaceScale;
+constexpr float kInterfaceScales[3] = {1.0f, 1.5f, 2.0f};
 extern int32_t windowX, windowY;
 extern uint8_t quitFlag;   // set when the window is asked to close or a quit signal arrives
 // The character typed for this pass (Latin-1), 0 when none; the toolkit consumes it. Characters
@@ -26,27 +33,49 @@ constexpr int kMaxQueuedChars = 64;
 // Opens the window with an OpenGL compatibility context. With headless set it uses SDL's
 // offscreen driver (no window server needed: tests and batch export). Without it, a machine
 // with no display is refused with a message on stderr instead of running invisibly.
+// width x height are logical pixels: the window gets them times the interface scale (chosen
+// from the display first when it is 0; 1 headless), cut to the display's usable area, and
+// cannot be made smaller than minWidth x minHeight logical pixels.
 // On failure it shows its message, tears down what it made and returns false.
-bool CreateGLWindow(const char* title, int width, int height, int bits, bool headless);
-// Orthographic pixel projection, origin top left, y down; a height of 0 is taken as 1.
+bool CreateGLWindow(const char* title, int width, int height, int bits, bool headless,
+                    int minWidth = 0, int minHeight = 0);
+// Orthographic pixel projection of a logical size, origin top left, y down, on a viewport of
+// that size times the interface scale; a height of 0 is taken as 1.
 void SetProjection(int width, int height);
+// Changes the interface scale (a value of kInterfaceScales) and fits the logical size to the
+// window's client size again. False, nothing changed, for any other value.
+bool SetInterfaceScale(float scale);
+// The scale a display of the given density (dots per inch) suggests: 2 from 192, 1.5 from 144,
+// else 1, lowered until a window of minWidth x minHeight logical pixels fits a usable area of
+// usableWidth x usableHeight (a scale of 1 always stays).
+float ScaleForDisplay(float dpi, int usableWidth, int usableHeight, int minWidth, int minHeight);
+// Resizes the window's client area to width x height window pixels, as a user's drag would.
+void SetWindowClientSize(int width, int height);
+// Clipping to a rectangle of logical pixels (top-left origin).
+void SetScissor(int x, int y, int w, int h);
+// Line width and point size in logical pixels.
+void SetLineWidth(float width);
+void SetPointSize(float size);
 void DestroyGLWindow();
 // Changes the window's title (nothing without a window).
 void SetWindowTitle(const char* title);
 
-// Handles every waiting window event: mouse, size, close, typed characters and keys. A mouse
-// button that changes more than once within one pass (a quick click) shows its first change in
-// this pass and where it ended up in the next, so a quick click is never lost.
-void DrainEvents();
+// Handles every waiting window event: mouse, size, close, typed characters and keys; returns
+// how many. A mouse button that changes more than once within one pass (a quick click) shows its
+// first change in this pass and where it ended up in the next, so a quick click is never lost.
+int DrainEvents();
 // True while input taken from the window still waits for a pass of its own: a button change held
 // back by the latch or queued typed characters. A loop that sleeps until the next event must
 // run a pass first.
 bool InputWaiting();
 // Empties the queue of typed characters and typedChar (a text edit starts afresh).
 void ClearTypedChars();
+// Waits until a window event is waiting (left in the queue for DrainEvents) or timeoutMs has
+// passed; true when one is waiting.
+bool WaitForEvents(int timeoutMs);
 void SwapGLBuffers();
 
-// Position conversion of pointer events: client pixels to logical pixels, rounded.
+// Position conversion of pointer events: client pixels to the logical pixels covering them.
 void ClientToLogical(int cx, int cy, int clientW, int clientH, int logicalW, int logicalH,
                      int32_t* x, int32_t* y);
 // Typed-character rules: the Latin-1 byte of the first character of a text-input event, or 0 when

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "images/image_bank.h"
+#include "platform/platform.h"
 #include "ui/ui.h"
 
 ImageDrawList imageDrawList;
@@ -74,7 +75,7 @@ void Line(float x0, float y0, float x1, float y1) {
 }
 
 void DrawGrid() {
-  glLineWidth(1);
+  SetLineWidth(1);
   glBegin(GL_LINES);
   for (int i = -10; i <= 10; ++i) {
     if (i == 0) {
@@ -104,14 +105,14 @@ void DrawSelectionFrame(const SceneObject* object, bool onKeyFrame) {
     w = kCameraFrameWidth;
     h = kCameraFrameHeight;
   }
-  glLineWidth(width);
+  SetLineWidth(width);
   glBegin(GL_LINES);
   Line(-w / 2, -h / 2, w / 2, -h / 2);
   Line(w / 2, -h / 2, w / 2, h / 2);
   Line(w / 2, h / 2, -w / 2, h / 2);
   Line(-w / 2, h / 2, -w / 2, -h / 2);
   glEnd();
-  glLineWidth(1);
+  SetLineWidth(1);
   glBegin(GL_LINES);
   Line(-w / 2, 0, w / 2, 0);
   Line(0, -h / 2, 0, h / 2);
@@ -124,7 +125,7 @@ void DrawVelocityArrow(const Key& state) {
   const float x = state.position.x, y = state.position.y;
   const float tipX = x + 5 * state.velocity.x, tipY = y + 5 * state.velocity.y;
   glColor4f(1, 0.6f, 0, 1);
-  glLineWidth(3);
+  SetLineWidth(3);
   glBegin(GL_LINES);
   Line(x, y, tipX, tipY);
   const float length = std::hypot(state.velocity.x, state.velocity.y);
@@ -136,7 +137,7 @@ void DrawVelocityArrow(const Key& state) {
     }
   }
   glEnd();
-  glLineWidth(1);
+  SetLineWidth(1);
 }
 
 void DrawNode(SceneObject* object, bool onKeyFrame, bool overlay, bool editView,

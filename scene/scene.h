@@ -85,7 +85,7 @@ struct ProjectState {
   int32_t selectedKey = -1;                // index into the selected object's track, -1 none
   float viewZoom = 1.0f;
   float viewPanX = 0, viewPanY = 0;
-  int32_t viewWidth = 740, viewHeight = 520;  // the edit view's content area, fixed
+  int32_t viewWidth = 740, viewHeight = 520;  // the edit view's content area (the view sets it)
   char workPath[kFileNameSize] = "";          // project directory with a trailing separator
 };
 

@@ -41,6 +41,24 @@ TEST(CommandLine, RefusesUnknownOptionsAMissingLogFileAndTwoProjects) {
   EXPECT_NE(error.find("b.tvp"), std::string::npos);
 }
 
+TEST(CommandLine, TakesAnInterfaceScaleOfOneOneAndAHalfOrTwoAndTheRecentList) {
+  CommandLine options;
+  std::string error;
+  ASSERT_TRUE(Parse({"--ui-scale", "1.5", "walk.tvp"}, &options, &error));
+  EXPECT_FLOAT_EQ(options.uiScale, 1.5f);
+  ASSERT_TRUE(Parse({"--ui-scale", "2x"}, &options, &error));
+  EXPECT_FLOAT_EQ(options.uiScale, 2.0f);
+  ASSERT_TRUE(Parse({}, &options, &error));
+  EXPECT_FLOAT_EQ(options.uiScale, 0.0f) << "from the display";
+  for (const char* bad : {"3", "1.25", "", "2xx", "-1"}) {
+    EXPECT_FALSE(Parse({"--ui-scale", bad}, &options, &error)) << bad;
+    EXPECT_NE(error.find("1, 1.5 or 2"), std::string::npos);
+  }
+  ASSERT_TRUE(Parse({"--recent"}, &options, &error));
+  EXPECT_TRUE(options.recent);
+  EXPECT_FALSE(Parse({"--export", "a.tvp", "--recent"}, &options, &error));
+}
+
 }  // namespace
 
 namespace {

@@ -23,21 +23,21 @@ std::string TimelineTitle() {
 
 TEST_F(EditorFrameTest, TitlesNameTheSelectedObjectByTheirRules) {
   EXPECT_EQ(ImageTitle(), "Images");  // the root
-  EXPECT_EQ(TimelineTitle(), "Scene   Timeline - 30 fps");
+  EXPECT_EQ(TimelineTitle(), "Scene   Timeline - frame 0  0:00  30 fps");
   project.selected = project.camera;
   EXPECT_EQ(ImageTitle(), "Images");
-  EXPECT_EQ(TimelineTitle(), "Camera   Timeline - 30 fps");
+  EXPECT_EQ(TimelineTitle(), "Camera   Timeline - frame 0  0:00  30 fps");
 
   SceneObject* object = CreateObject(nullptr);
   CopyName(object->name, kNameSize, "arm 100%s");
   project.selected = object;
   project.fps = 24;
   EXPECT_EQ(ImageTitle(), "arm 100%s   Images");
-  EXPECT_EQ(TimelineTitle(), "arm 100%s   Timeline - 24 fps");
+  EXPECT_EQ(TimelineTitle(), "arm 100%s   Timeline - frame 0  0:00  24 fps");
 
   project.selected = object->children[0];  // its image child, while the alignment is edited
   EXPECT_EQ(ImageTitle(), "Images");
-  EXPECT_EQ(TimelineTitle(), "Timeline - 24 fps");
+  EXPECT_EQ(TimelineTitle(), "Timeline - frame 0  0:00  24 fps");
 
   // A name as long as names get still leaves the words after it.
   std::string longName(kNameSize - 1, 'n');

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -169,6 +170,52 @@ TEST_F(FrameCommands, PlaybackPastThePlayRangeStopsAtTheLastFrame) {
   }
   EXPECT_EQ(project.currentFrame, 1999);
   EXPECT_EQ(editor.animationPlaying, -1);
+}
+
+TEST_F(FrameCommands, LTogglesALoopThatWrapsToThePlayStartWithItsSound) {
+  project.playStart = 10;
+  project.playEnd = 13;
+  project.currentFrame = 10;
+  Press(kKeyL);
+  Passes(3);  // held: one toggle
+  Release(kKeyL);
+  Passes(1);
+  ASSERT_TRUE(editor.loopPlayback);
+  Press(kKeySpace);
+  Passes(1);
+  Release(kKeySpace);
+  std::vector<int> frames;
+  for (int i = 0; i < 9; ++i) {
+    fakeMilliseconds += 34;
+    Passes(1);
+    frames.push_back(project.currentFrame);
+    if (frames.size() == 4 && !AudioStreamOpen()) {
+      EXPECT_EQ(playPosition, 10 * 44100 / 30) << "the sound starts again with the range";
+    }
+  }
+  EXPECT_EQ(frames, (std::vector<int>{11, 12, 13, 10, 11, 12, 13, 10, 11}));
+  EXPECT_EQ(editor.animationPlaying, 0);
+
+  // Switched off while playing, the design's stop at the range's end is back.
+  Press(kKeyL);
+  Passes(1);
+  Release(kKeyL);
+  for (int i = 0; i < 5; ++i) {
+    fakeMilliseconds += 34;
+    Passes(1);
+  }
+  EXPECT_EQ(project.currentFrame, 13);
+  EXPECT_EQ(editor.animationPlaying, -1);
+  EXPECT_FALSE(editor.loopPlayback);
+
+  // Ctrl+L is still the load dialog, not the loop.
+  Press(kKeyLeftCtrl);
+  Press(kKeyL);
+  Passes(1);
+  Release(kKeyL);
+  Release(kKeyLeftCtrl);
+  Passes(1);
+  EXPECT_FALSE(editor.loopPlayback);
 }
 
 TEST_F(FrameCommands, TypingInANameFieldBlocksEveryCommand) {

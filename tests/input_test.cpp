@@ -85,7 +85,7 @@ TEST_F(Input, PositionsAreScaledFromClientToLogicalPixels) {
   ClientToLogical(101, 51, 512, 384, 1024, 768, &x, &y);
   EXPECT_EQ(x, 202);
   EXPECT_EQ(y, 102);
-  ClientToLogical(1, 1, 3, 3, 1024, 768, &x, &y);  // 341.33, 256: rounded
+  ClientToLogical(1, 1, 3, 3, 1024, 768, &x, &y);  // 341.33, 256: the pixel covering it
   EXPECT_EQ(x, 341);
   EXPECT_EQ(y, 256);
   ClientToLogical(10, 10, 0, 0, 1024, 768, &x, &y);  // a minimised client never divides by 0

@@ -17,6 +17,8 @@ class TimelineTest : public EditorTest {
   void SetUp() override {
     EditorTest::SetUp();
     editor.timelineScroll = 0;
+    editor.timelineFramePixels = kFramePixels;
+    editor.loopPlayback = false;
     muted = false;
     RunPasses(1);
   }
@@ -25,24 +27,24 @@ class TimelineTest : public EditorTest {
     EditorTest::TearDown();
   }
 
-  static int ScrollPixels() {
-    return static_cast<int>(std::lround(editor.timelineScroll * kTimelineScrollRange));
-  }
+  static int ScrollPixels() { return TimelineScrollPixels(); }
+  static int Z() { return TimelineFramePixels(); }
+  static int Mid(int f) { return Z() * f + 1 + (Z() - 1) / 2; }  // content x inside frame f
   // Client pixels of a point in window coordinates and in content coordinates.
   static Point InWindow(int x, int y) {
     return Point{editor.timelineWindow.x + x, editor.timelineWindow.y + y};
   }
   static Point InContent(int x, int y) { return InWindow(x + 1 - ScrollPixels(), y + kTitleBarHeight); }
   // The middle of frame f on the ruler (above the cells), on its cell, and on its key marker.
-  static Point Ruler(int f) { return InContent(kFramePixels * f + 4, 8); }
-  static Point Cell(int f) { return InContent(kFramePixels * f + 4, 22); }
-  static Point KeyMarker(int f) { return InContent(kFramePixels * f + 4, 34); }
+  static Point Ruler(int f) { return InContent(Mid(f), 8); }
+  static Point Cell(int f) { return InContent(Mid(f), 22); }
+  static Point KeyMarker(int f) { return InContent(Mid(f), 34); }
   // Frame f in the middle of a lane, and a point of a clip (dx, dy from its top-left corner).
   static Point Lane(int f, int lane) {
-    return InContent(kFramePixels * f + 4, kLaneTop + kLaneSpacing * lane + 7);
+    return InContent(Mid(f), kLaneTop + kLaneSpacing * lane + 7);
   }
   static Point OnClip(const Clip& clip, int dx, int dy) {
-    return InContent(kFramePixels * clip.startFrame + dx, kLaneTop + kLaneSpacing * clip.row + dy);
+    return InContent(Z() * clip.startFrame + dx, kLaneTop + kLaneSpacing * clip.row + dy);
   }
   static Rgb PixelOfClip(const Clip& clip, int dx, int dy) {
     const Point p = OnClip(clip, dx, dy);

@@ -1,5 +1,8 @@
 // Context menus: at most one open at a time, drawn on top after every window; a left press on
 // an entry yields its command code, 10 x menu number + entry index.
+#include <algorithm>
+#include <cstdio>
+
 #include "platform/input.h"
 #include "platform/platform.h"
 #include "ui/ui.h"
@@ -20,10 +23,12 @@ const MenuEntryList kMenus[kMenuCount] = {
      5,
      {"import image", "flip horizontally", "flip vertically", "rename [CLICK]", "delete [DEL]"}},
     {100, 1, {"repeat images"}},
+    // The file commands follow the view's own entries; the recent projects are added to them
+    // when the menu opens.
     {130,
-     5,
+     9,
      {"edit view", "camera view", "reset edit view", "export animation",
-      "export with motion blur"}},
+      "export with motion blur", "new project", "open...", "save", "save as..."}},
     {100, 3, {"reset pan", "rename", "delete [DEL]"}},
     {120, 2, {"import sound", "mute/unmute"}},
     {120,
@@ -38,6 +43,16 @@ void OpenMenu(int menuId) {
   ui->menuId = menuId;
   ui->menuX = ui->mouseX - 10;
   ui->menuY = ui->mouseY - 4;
+  ui->extraCount = 0;
+}
+
+bool AddMenuEntry(const char* label, int code) {
+  UiContext& c = *ui;
+  if (!c.menuOpen || c.extraCount >= kMaxExtraEntries || label == nullptr) return false;
+  std::snprintf(c.extraLabels[c.extraCount], kExtraLabelSize, "%s", label);
+  c.extraCodes[c.extraCount] = code;
+  ++c.extraCount;
+  return true;
 }
 
 namespace {
@@ -79,22 +94,27 @@ int ContextMenu() {
   c.middlePressed = c.savedMiddlePressed;
 
   const MenuEntryList& menu = kMenus[c.menuId];
-  const int height = kMenuEntryHeight * menu.count;
+  const int count = menu.count + c.extraCount;
+  const int height = kMenuEntryHeight * count;
+  int width = menu.width;
+  for (int e = 0; e < c.extraCount; ++e) width = std::max(width, TextWidth(c.extraLabels[e]) + 6);
   // Kept on screen at the right and bottom; the corrected position is kept.
-  if (c.menuX > logicalWidth - menu.width) c.menuX = logicalWidth - menu.width;
+  if (c.menuX > logicalWidth - width) c.menuX = logicalWidth - width;
   if (c.menuY > logicalHeight - height) c.menuY = logicalHeight - height;
 
-  for (int i = 0; i < menu.count; ++i) {
+  for (int i = 0; i < count; ++i) {
+    const bool own = i < menu.count;
     const int top = c.menuY + kMenuEntryHeight * i;
-    const bool hover = MouseIn(c.menuX, top, menu.width, kMenuEntryHeight);
+    const bool hover = MouseIn(c.menuX, top, width, kMenuEntryHeight);
     if (c.leftPressed) {
-      if (hover) return 10 * c.menuId + i;
+      if (hover) return own ? 10 * c.menuId + i : c.extraCodes[i - menu.count];
       continue;
     }
-    FillRect(c.menuX, top, menu.width, kMenuEntryHeight, hover ? 8 : 9);
-    DrawText(c.menuX + 3, top + 1, hover ? 9 : 6, menu.labels[i]);
+    FillRect(c.menuX, top, width, kMenuEntryHeight, hover ? 8 : 9);
+    DrawText(c.menuX + 3, top + 1, hover ? 9 : 6,
+             own ? menu.labels[i] : c.extraLabels[i - menu.count]);
   }
-  DrawOutline(c.menuX, c.menuY, menu.width, height + 1, 6);
-  FillRectAlpha(c.menuX + 2, c.menuY + height + 1, menu.width - 4, 2, 1, 0.15f);
+  DrawOutline(c.menuX, c.menuY, width, height + 1, 6);
+  FillRectAlpha(c.menuX + 2, c.menuY + height + 1, width - 4, 2, 1, 0.15f);
   return -1;
 }

@@ -73,9 +73,7 @@ void UpdateLocalMouse() {
 
 void ApplyScissor(int level) {
   UiContext& c = *ui;
-  glScissor(c.clipX[level], logicalHeight - c.clipY[level] - c.clipH[level], c.clipW[level],
-            c.clipH[level]);
-  glEnable(GL_SCISSOR_TEST);
+  SetScissor(c.clipX[level], c.clipY[level], c.clipW[level], c.clipH[level]);
 }
 
 bool EditableCharacter(uint8_t c) {

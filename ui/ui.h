@@ -27,6 +27,9 @@ constexpr int kMaxEditLength = 47;   // characters a text field takes, the curso
 constexpr int kDoubleClickFrames = 20;
 constexpr int kMenuCount = 14;
 constexpr int kMenuEntryHeight = 10;
+constexpr int kMaxMenuEntries = 10;   // entry i of menu m yields 10 m + i
+constexpr int kMaxExtraEntries = 8;   // entries an opener adds after a menu's own
+constexpr int kExtraLabelSize = 64;
 constexpr int kTitleBarHeight = 12;
 
 // Texture flags of CreateTexture and LoadTga.
@@ -122,6 +125,11 @@ struct UiContext {
   uint8_t menuOpen = 0;
   int32_t menuId = 0;
   int32_t menuX = 0, menuY = 0;
+  // Entries that whoever opened the menu added after its own (AddMenuEntry), with the codes
+  // they yield; OpenMenu empties them.
+  int32_t extraCount = 0;
+  char extraLabels[kMaxExtraEntries][kExtraLabelSize] = {};
+  int32_t extraCodes[kMaxExtraEntries] = {};
 
   // Skin
   float palette[kPaletteSize][3] = {};
@@ -210,10 +218,14 @@ void DrawTitleBar(int x, int y, int w, int h, int colour, const Texture& texture
 struct MenuEntryList {
   int width;
   int count;
-  const char* labels[8];
+  const char* labels[kMaxMenuEntries];
 };
 extern const MenuEntryList kMenus[kMenuCount];
 void OpenMenu(int menuId);
+// Adds an entry after the open menu's own that yields code; the label is cut to fit and the
+// menu widens for it. False, nothing added, without an open menu or when it has
+// kMaxExtraEntries already.
+bool AddMenuEntry(const char* label, int code);
 int RunMenus();     // once per frame after the last window; the chosen code or -1
 // Escape closes an open menu without choosing and is used up: it acts on nothing else in this
 // pass. Run before anything else reads Escape; true when it closed a menu.

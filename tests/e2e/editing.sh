@@ -2,7 +2,7 @@
 # A user's session with the real program under a virtual X server, driven by xdotool: on a copy
 # of the example puppet, select "Sun" in the object list, press Insert and type the name "Kite",
 # drag the new object's "P" handle, step twelve frames with the arrow key and drag it again,
-# play with Space, switch to the camera view with Tab, save with Ctrl+S (the save dialog is
+# play with Space, switch to the camera view with Tab, save as with Ctrl+Shift+S (the save dialog is
 # answered through the test hook TAVOKA_TEST_DIALOG_ANSWERS) and close the window. The saved
 # project is read back with project_dump and must hold the new object with its two keys and
 # everything else unchanged. Every step waits by polling a screenshot or a file for its effect.
@@ -172,13 +172,14 @@ wait_change "$before" $view || fail "Tab did not change the view"
 name=$(step xdotool getwindowname "$window")
 [ "$name" = "Tavoka - puppet.tvp*" ] || fail "the title with unsaved changes is \"$name\""
 
-# Ctrl+S: the save dialog is answered by the test hook with saved.tvp.
-press ctrl+s || fail "pressing Ctrl+S"
+# Ctrl+Shift+S: the save dialog is answered by the test hook with saved.tvp (Ctrl+S would save
+# to puppet.tvp itself).
+press ctrl+shift+s || fail "pressing Ctrl+Shift+S"
 for _ in $(seq 1 150); do
   [ -s "$work/saved.tvp" ] && break
   sleep 0.2
 done
-[ -s "$work/saved.tvp" ] || fail "Ctrl+S saved nothing"
+[ -s "$work/saved.tvp" ] || fail "Ctrl+Shift+S saved nothing"
 for _ in $(seq 1 50); do
   name=$(step xdotool getwindowname "$window")
   [ "$name" = "Tavoka - saved.tvp" ] && break
