@@ -134,7 +134,10 @@ TEST_F(ExportTest, ProgressComesBeforeEveryPictureAndCanStopTheExport) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].caption, "Info");
   EXPECT_FALSE(dialogs_.messages[0].warning);
-  ReportExport(ExportResult{ExportOutcome::kCompleted, 3, 3, "Export completed"});
+  ExportResult completed;
+  completed.outcome = ExportOutcome::kCompleted;
+  std::snprintf(completed.message, sizeof completed.message, "Export completed");
+  ReportExport(completed);
   EXPECT_EQ(dialogs_.messages[1].text, "Export completed");
   EXPECT_EQ(dialogs_.messages[1].caption, "Info");
 }
