@@ -4,16 +4,21 @@
 // index the panels left behind (key, image row, clip) is checked against what exists now.
 #include "editor/commands.h"
 
+#include <strings.h>
+
 #include <cstdio>
+#include <string>
 
 #include "audio/audio.h"
 #include "editor/editor_state.h"
 #include "editor/export_progress.h"
+#include "editor/history.h"
 #include "export/export.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/input.h"
 #include "platform/log.h"
+#include "platform/settings.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -21,6 +26,7 @@
 namespace {
 
 constexpr int kFpsMenu = 13;
+constexpr int kExportSizeMenu = 14;
 
 // Object commands (menus 0 and 1).
 
@@ -201,16 +207,35 @@ bool InsertImportRequested() {
   return true;
 }
 
+// What the export dialog proposes before the first export of a project: the project's file with
+// ".png" for ".tvp", in the project's folder, or "untitled.png" for a project never saved.
+void ProposeExportName() {
+  if (RememberedFileName(kExportFiles)[0] != '\0') return;
+  const char* projectPath = ProjectPath();
+  if (projectPath == nullptr || projectPath[0] == '\0' || PathFileName(projectPath)[0] == '\0') {
+    SetRememberedFileName(kExportFiles, "untitled.png");
+    return;
+  }
+  std::string name = projectPath;
+  if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".tvp") == 0) {
+    name.resize(name.size() - 4);
+  }
+  // A name too long for the dialog proposes nothing rather than a cut one.
+  SetRememberedFileName(kExportFiles, (name + ".png").c_str());
+}
+
 // The whole play range to PNG pictures and a WAV file. The window shows the progress and Escape
 // stops it; afterwards the user learns what happened and the editor is back at its frame. False
 // when the dialog was cancelled and nothing was drawn.
 bool RunExport(bool motionBlur) {
+  ProposeExportName();
   char path[kDialogPathSize] = "";
-  if (!ChooseSaveFile(path, kPngFiles)) return false;
+  if (!ChooseSaveFile(path, kExportFiles)) return false;
   editor.animationPlaying = -1;
   const int frame = project.currentFrame;
   ExportOptions options;
   options.progress = ShowExportProgress;
+  options.scale = editor.exportScale;
   ExportResult result;
   ExportAnimation(path, project.playStart, project.playEnd, motionBlur, options, &result);
   project.currentFrame = frame;
@@ -267,6 +292,20 @@ void ImportSound() {
   editor.selectedClip = index;
 }
 
+// The export size menu opens where the view menu was, with the current size marked.
+void OpenExportSizeMenu() {
+  OpenMenu(kExportSizeMenu);
+  if (ui != nullptr) ui->menuMarked = editor.exportScale - 1;
+}
+
+void SetExportScale(int scale) {
+  editor.exportScale = scale;
+  char value[16];
+  std::snprintf(value, sizeof value, "%d", scale);
+  // The size holds for this run even when the settings cannot be written (logged).
+  SaveUserSetting(kExportScaleSetting, value);
+}
+
 void RunViewClipSoundCommand(int code) {
   switch (code) {
     case kCommandFlipHorizontally:
@@ -288,6 +327,9 @@ void RunViewClipSoundCommand(int code) {
       project.viewPanX = project.viewPanY = 0;
       project.viewZoom = 1.0f;
       break;
+    case kCommandExportSize:
+      OpenExportSizeMenu();
+      break;
     case kCommandResetClipPan:
     case kCommandRenameClip:
     case kCommandDeleteClip:
@@ -305,6 +347,19 @@ void RunViewClipSoundCommand(int code) {
 }
 
 }  // namespace
+
+void LoadExportScale() {
+  const Settings settings = LoadUserSettings();
+  const char* value = GetSetting(settings, kExportScaleSetting);
+  editor.exportScale = 1;
+  if (value == nullptr) return;
+  if (value[0] >= '1' && value[0] <= '0' + kMaxExportScale && value[1] == '\0') {
+    editor.exportScale = value[0] - '0';
+  } else {
+    LogMessage("settings: %s=%s is not 1 to %d; the export size is 1", kExportScaleSetting, value,
+               kMaxExportScale);
+  }
+}
 
 void DeleteObject(SceneObject* object) {
   if (object == nullptr || object->kind != kOrdinaryObject || !object->keys ||
@@ -350,6 +405,9 @@ bool RunCommand(int code) {
   if (code / 10 == kFpsMenu && code % 10 >= 0 && code % 10 < 8) {
     project.fps = kFpsChoices[code % 10];
     RetimeClips();  // the clips stay on their frames, as the saved project will load
+  }
+  if (code >= kCommandExportScale1 && code < kCommandExportScale1 + kMaxExportScale) {
+    SetExportScale(code - kCommandExportScale1 + 1);
   }
   return true;
 }

@@ -39,12 +39,15 @@ enum CommandCode : int {
   kCommandResetEditView = 102,
   kCommandExport = 103,
   kCommandExportMotionBlur = 104,
+  kCommandExportSize = 105,       // opens the export size menu
+
   kCommandResetClipPan = 110,
   kCommandRenameClip = 111,
   kCommandDeleteClip = 112,
   kCommandImportSound = 120,
   kCommandMute = 121,
   kCommandFps10 = 130,            // 130..137: 10, 12, 15, 24, 25, 30, 50, 60 fps
+  kCommandExportScale1 = 140,     // 140..143: pictures of 1 to 4 times 640 x 480
 };
 constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
 
@@ -52,6 +55,12 @@ constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
 // an image). False when the frame must not be presented because an export has drawn over the
 // back buffer. The root region stays open for the frame to close.
 bool RunCommand(int code);
+
+// The user's setting that keeps the export size (1 to 4 times 640 x 480) from run to run.
+constexpr const char* kExportScaleSetting = "export-scale";
+// Takes the export size from the user's settings into the editor state: 1 when it is unset or
+// not a whole number from 1 to 4.
+void LoadExportScale();
 
 // Commands that keys share with the menus.
 // Deletes an ordinary object that the user made, with its subtree, and selects its parent:

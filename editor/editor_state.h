@@ -70,6 +70,9 @@ struct RunEditorState {
   float objectListScroll = 0, imageListScroll = 0, timelineScroll = 0;
   WindowPosition viewWindow{10, 10}, objectWindow{800, 10}, imageWindow{800, 420};
   WindowPosition timelineWindow{10, 560};
+  // Pictures of exportScale x 640 by exportScale x 480 (1 to 4): the view menu's "export size",
+  // kept in the user's settings.
+  int32_t exportScale = 1;
 };
 
 struct EditorState : ProjectEditorState, RunEditorState {};

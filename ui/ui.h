@@ -25,7 +25,7 @@ constexpr int kGlyphCells = 110;  // cell g holds character g + 32; 96..101 hold
 constexpr int kEditSavedSize = 128;
 constexpr int kMaxEditLength = 47;   // characters a text field takes, the cursor not counted
 constexpr int kDoubleClickFrames = 20;
-constexpr int kMenuCount = 14;
+constexpr int kMenuCount = 15;
 constexpr int kMenuEntryHeight = 10;
 constexpr int kTitleBarHeight = 12;
 
@@ -122,6 +122,9 @@ struct UiContext {
   uint8_t menuOpen = 0;
   int32_t menuId = 0;
   int32_t menuX = 0, menuY = 0;
+  // The entry of a choice menu that holds the current choice, marked while the menu is open;
+  // -1 none. OpenMenu clears it; whoever opens a choice menu sets it right after.
+  int32_t menuMarked = -1;
 
   // Skin
   float palette[kPaletteSize][3] = {};
