@@ -12,32 +12,9 @@
 #include "project/project_file.h"
 #include "tests/audio_fixtures.h"
 #include "tests/export_fixture.h"
+#include "tests/program_run.h"
 
 namespace {
-
-struct ProgramRun {
-  int status = -1;
-  std::string output;  // stdout and stderr
-  int lines = 0;
-};
-
-// Runs the program with arguments (already quoted) from directory, with no display.
-ProgramRun RunTavoka(const std::string& directory, const std::string& arguments) {
-  const std::string command = "cd '" + directory +
-                              "' && env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 5 60 '" +
-                              TAVOKA_BINARY + "' " + arguments + " 2>&1";
-  ProgramRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    run.output += buffer;
-    ++run.lines;
-  }
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 class BatchExport : public ExportTest {
  protected:
