@@ -1,5 +1,7 @@
 #include "platform/settings.h"
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -116,20 +118,26 @@ bool SetSetting(Settings* settings, const char* key, const char* value) {
   return SetPieces(settings, key, std::strlen(key), value, std::strlen(value));
 }
 
+namespace {
+
+// Reads the settings file at path; a missing file holds no settings. False when a file is there
+// but cannot be read (too large, not a regular file, no permission): it must not be replaced.
+bool ReadSettingsFile(const char* path, Settings* settings) {
+  *settings = Settings();
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(path, kMaxSettingsFileBytes, bytes)) return access(path, F_OK) != 0;
+  const int refused =
+      ParseSettings(reinterpret_cast<const char*>(bytes.data()), bytes.size(), settings);
+  if (refused > 0) LogMessage("settings \"%s\": %d lines are not settings, skipped", path, refused);
+  return true;
+}
+
+}  // namespace
+
 Settings LoadUserSettings(const char* given) {
   Settings settings;
   char path[kUserPathSize];
-  if (!SettingsPath(given, path, sizeof path)) return settings;
-  std::vector<uint8_t> bytes;
-  char why[128] = "";
-  if (!ReadWholeFile(path, kMaxSettingsFileBytes, bytes, why, sizeof why)) {
-    // A missing file is the usual case before the first setting is saved; ReadWholeFile logged
-    // any other reason.
-    return settings;
-  }
-  const int refused =
-      ParseSettings(reinterpret_cast<const char*>(bytes.data()), bytes.size(), &settings);
-  if (refused > 0) LogMessage("settings \"%s\": %d lines are not settings, skipped", path, refused);
+  if (SettingsPath(given, path, sizeof path)) ReadSettingsFile(path, &settings);
   return settings;
 }
 
@@ -139,7 +147,11 @@ bool SaveUserSetting(const char* key, const char* value, const char* given) {
     LogMessage("settings: there is no folder for the user's settings");
     return false;
   }
-  Settings settings = LoadUserSettings(path);
+  Settings settings;
+  if (!ReadSettingsFile(path, &settings)) {
+    LogMessage("settings: \"%s\" cannot be read, so it is left as it is", path);
+    return false;
+  }
   if (!SetSetting(&settings, key, value)) {
     LogMessage("settings: cannot set \"%s\"", key);
     return false;

@@ -41,6 +41,7 @@ bool SetSetting(Settings* settings, const char* key, const char* value);
 // than kMaxSettingsFileBytes gives none and is logged. path null: the user's settings file.
 Settings LoadUserSettings(const char* path = nullptr);
 // Sets one setting in the user's settings file: reads it again (so settings written meanwhile
-// are kept), sets key, and replaces the file atomically. False (logged) when it cannot be
-// written. path null: the user's settings file.
+// are kept), sets key, and replaces the file atomically. False (logged, the file untouched) when
+// the file is there but cannot be read, or cannot be written. path null: the user's settings
+// file.
 bool SaveUserSetting(const char* key, const char* value, const char* path = nullptr);
