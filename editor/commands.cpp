@@ -207,10 +207,10 @@ bool InsertImportRequested() {
   return true;
 }
 
-// What the export dialog proposes before the first export of a project: the project's file with
-// ".png" for ".tvp", in the project's folder, or "untitled.png" for a project never saved.
+// Until an export name is chosen in this project, the export dialog proposes the project's file
+// with ".png" for ".tvp", in the project's folder, or "untitled.png" for a project never saved.
 void ProposeExportName() {
-  if (RememberedFileName(kExportFiles)[0] != '\0') return;
+  if (editor.exportNameChosen) return;
   const char* projectPath = ProjectPath();
   if (projectPath == nullptr || projectPath[0] == '\0' || PathFileName(projectPath)[0] == '\0') {
     SetRememberedFileName(kExportFiles, "untitled.png");
@@ -231,6 +231,7 @@ bool RunExport(bool motionBlur) {
   ProposeExportName();
   char path[kDialogPathSize] = "";
   if (!ChooseSaveFile(path, kExportFiles)) return false;
+  editor.exportNameChosen = true;
   editor.animationPlaying = -1;
   const int frame = project.currentFrame;
   ExportOptions options;

@@ -59,6 +59,9 @@ struct ProjectEditorState {
   bool viewPanning = false;        // a press on the view's empty space pans until let go
   Vec3 grabOffset;                 // grabbed handle minus the mouse, taken on a view press
   Vec3 dragStartScreen;            // screenPos of the selection when a move drag starts
+  // An export name was chosen for this project: the export dialog starts from it, not from the
+  // project's name.
+  bool exportNameChosen = false;
 };
 
 // What lasts for the whole run, whichever project is open.
