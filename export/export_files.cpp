@@ -79,6 +79,15 @@ bool ExportFile::Open(const char* path, int* error) {
     fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
+  if (fd < 0 && exists && (errno == EACCES || errno == EPERM)) {
+    // A folder the user may not add files to, holding a file the user may write: that file is
+    // written in place, as it always could be, without the temporary name's protection.
+    temp_.clear();
+    errno = 0;
+    file_ = std::fopen(target_.c_str(), "wb");
+    if (file_ == nullptr) *error = errno != 0 ? errno : EIO;
+    return file_ != nullptr;
+  }
   if (fd < 0) {
     *error = errno != 0 ? errno : EIO;
     temp_.clear();

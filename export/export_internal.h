@@ -19,7 +19,8 @@
 // A file of the export, written under a temporary name beside it (".NAME.tmp-PID-N") and renamed
 // over NAME once complete and synced, so NAME holds either its old content or the whole new one
 // whenever the program stops. A name that is a symbolic link replaces the file it points to; a
-// device or other special file there is written directly, as it cannot be replaced.
+// device or other special file there is written directly, as it cannot be replaced, and so is a
+// file the user may write in a folder where no file can be added.
 class ExportFile {
  public:
   ExportFile() = default;
@@ -65,8 +66,8 @@ class PictureWriter {
   // True once some picture could not be written (checked between pictures).
   bool Failed();
   // Waits until every queued picture is written and the threads have ended. When one failed,
-  // the pictures after the first failed index are removed again, so the files on disk are
-  // those a picture-by-picture export would have left.
+  // the pictures this export wrote after the first failed index are removed again, so that the
+  // export's pictures on disk run without a gap up to the one that failed.
   void Finish();
 
   // After Finish: the first failed index (-1 when none), its path and why.

@@ -128,4 +128,22 @@ TEST_F(EditorExport, PicturesLackingImagesEndWithAWarningNamingThem) {
   EXPECT_TRUE(fs::exists(folder + "/walk_frame0000.png"));
 }
 
+TEST_F(EditorExport, TheViewsTitleSaysHowManyImagesAPictureLeftOut) {
+  project.currentFrame = 0;
+  for (int i = 0; i < 1003; ++i) {
+    if (i % 60 == 0) {
+      ASSERT_NE(CreateObject(nullptr), nullptr);
+    }
+    SceneObject* object = CreateObject(project.root->children[project.root->childCount - 1]);
+    ASSERT_NE(object, nullptr);
+    ImageTrack& track = *object->children[0]->images;
+    SetFrameImage(track, 0, AddImageEntry(track, "dot", "dot.png") + 1);
+  }
+  RunPasses(2);
+  EXPECT_STREQ(ViewWindowTitle(), "View - Edit (3 images left out)");
+  project.currentFrame = 1;  // no images there
+  RunPasses(2);
+  EXPECT_STREQ(ViewWindowTitle(), "View - Edit");
+}
+
 }  // namespace
