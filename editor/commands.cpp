@@ -1,7 +1,8 @@
 // The dispatcher tests the groups in a fixed order (objects, keys, key modes, image import,
-// then the image rows, views, export, clips, sound and frame rates); every code names one
-// command, and only the Insert-key import may follow another command in the same frame. Every
-// index the panels left behind (key, image row, clip) is checked against what exists now.
+// then the image rows, views, export, clips, sound, frame rates and export sizes); every code
+// names one command, and only the Insert-key import may follow another command in the same
+// frame. Every index the panels left behind (key, image row, clip) is checked against what
+// exists now.
 #include "editor/commands.h"
 
 #include <strings.h>

@@ -6,7 +6,6 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>

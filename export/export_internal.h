@@ -135,7 +135,7 @@ class PngSequenceOutput : public ExportOutput {
   bool Finish(ExportEnd end, ExportResult& result) override;
 
  private:
-  std::string base_, soundPath_;
+  std::string base_;
   int numberFrom_ = 0, threads_ = 0;
   bool writeSound_ = true;
   ExportFormat format_;
@@ -173,7 +173,8 @@ class ExportTarget {
   void Suspend();
   void Resume();
   void End();
-  // Reads the picture as RGB rows, bottom row first, into rgb (width x height x 3 bytes).
+  // Reads the picture as RGB rows into rgb (width x height x 3 bytes), the framebuffer's bottom
+  // row first: the picture's top row, since scene y runs downwards in pictures.
   void Read(uint8_t* rgb);
 
  private:
