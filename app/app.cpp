@@ -4,6 +4,7 @@
 
 #include "app/frame_commands.h"
 #include "audio/audio.h"
+#include "editor/commands.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
 #include "editor/history.h"
@@ -84,6 +85,7 @@ bool InitApplication() {
   InitAudio(true);
   AddNewProjectHook(NewProjectAudio);
   AddNewProjectHook(ResetEditorState);
+  LoadExportScale();
   StartHistory();
   NewProject();
   return true;

@@ -1,6 +1,8 @@
 #include "app/batch_export.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/app.h"
 #include "export/export.h"
@@ -17,6 +19,13 @@ bool PrintProgress(int frame, int total, void*) {
   if (quitFlag) return false;
   std::fprintf(stderr, "tavoka: frame %d of %d\n", frame, total);
   return true;
+}
+
+// "a.png, b.png" for the stderr line.
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
+  return text;
 }
 
 int ExportProject(const CommandLine& options) {
@@ -50,15 +59,35 @@ int ExportProject(const CommandLine& options) {
                  startFrame, endFrame, path);
     return 0;
   }
+  if (options.strict) {
+    // Before any file is touched: a render farm would rather stop than deliver gaps.
+    const std::vector<std::string> unloadable = FindUnloadableImages(startFrame, endFrame);
+    if (!unloadable.empty()) {
+      std::fprintf(stderr,
+                   "tavoka: --strict: nothing was exported, these images could not be loaded: "
+                   "%s\n",
+                   JoinNames(unloadable).c_str());
+      return kExitImagesMissing;
+    }
+  }
   ExportOptions exportOptions;
   exportOptions.progress = PrintProgress;
+  exportOptions.scale = options.scale;
+  exportOptions.numberFrom = options.numberFrom;
+  exportOptions.writeSound = !options.picturesOnly;
   if (!ExportAnimation(path, startFrame, endFrame, options.motionBlur, exportOptions, &result)) {
     std::fprintf(stderr, "tavoka: %s\n", result.message);
     return 1;
   }
-  std::fprintf(stderr, "tavoka: Export completed: %d frames %s_frame0000.png .. %s_frame%.4i.png, "
-               "sound %s_audio.wav\n", result.framesWritten, path, path,
-               result.framesWritten - 1, path);
+  if (result.warnings) std::fprintf(stderr, "tavoka: %s\n", result.message);
+  const int first = options.numberFrom, last = options.numberFrom + result.framesWritten - 1;
+  std::fprintf(stderr, "tavoka: Export completed: %d frames of %d x %d %s_frame%.4i.png .. "
+               "%s_frame%.4i.png%s%s%s\n",
+               result.framesWritten, kExportWidth * options.scale, kExportHeight * options.scale,
+               path, first, path, last, options.picturesOnly ? "" : ", sound ",
+               options.picturesOnly ? "" : path, options.picturesOnly ? "" : "_audio.wav");
+  // An image that vanished while the export ran still fails a strict export.
+  if (options.strict && !result.unloadedImages.empty()) return kExitImagesMissing;
   return 0;
 }
 

@@ -6,5 +6,6 @@
 #include "app/command_line.h"
 
 // Runs the whole batch export and returns the process's exit status: 0 when every file was
-// written, 1 with a one-line message on stderr otherwise.
+// written, 1 with a one-line message on stderr otherwise, 3 when --strict found an image that
+// cannot be loaded. A completed export whose pictures lack images says so on stderr.
 int RunBatchExport(const CommandLine& options);

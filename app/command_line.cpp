@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "export/export.h"
 #include "platform/platform.h"
 #include "scene/scene.h"
 
@@ -17,6 +18,18 @@ bool ParseFrame(const char* begin, const char* end, int32_t* frame) {
     value = value * 10 + (*c - '0');
   }
   *frame = value;
+  return true;
+}
+
+// A whole number from 0 to largest in decimal digits, for an option named option.
+bool ParseCount(const char* option, const char* text, int32_t largest, int32_t* value,
+                char* error, int errorSize) {
+  const char* end = text + std::strlen(text);
+  if (!ParseFrame(text, end, value) || *value > largest) {
+    std::snprintf(error, errorSize, "%s takes a whole number from 0 to %d, not '%s'", option,
+                  largest, text);
+    return false;
+  }
   return true;
 }
 
@@ -120,6 +133,32 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
       options->soundOnly = true;
       exportOnly = true;
       exportOption = arg;
+    } else if (std::strcmp(arg, "--pictures-only") == 0) {
+      options->picturesOnly = true;
+      exportOnly = true;
+      exportOption = arg;
+    } else if (std::strcmp(arg, "--strict") == 0) {
+      options->strict = true;
+      exportOnly = true;
+      exportOption = arg;
+    } else if (std::strcmp(arg, "--scale") == 0) {
+      if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
+      if (!ParseCount(arg, value, kMaxExportScale, &options->scale, error, errorSize) ||
+          options->scale < 1) {
+        std::snprintf(error, errorSize,
+                      "--scale takes 1 to %d (pictures of N x %d by N x %d pixels), not '%s'",
+                      kMaxExportScale, kExportWidth, kExportHeight, value);
+        return false;
+      }
+      exportOnly = true;
+      exportOption = arg;
+    } else if (std::strcmp(arg, "--number-from") == 0) {
+      if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
+      if (!ParseCount(arg, value, kMaxPictureNumber, &options->numberFrom, error, errorSize)) {
+        return false;
+      }
+      exportOnly = true;
+      exportOption = arg;
     } else if (std::strcmp(arg, "--frames") == 0) {
       if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
       if (!ParseFrameRange(value, &options->firstFrame, &options->lastFrame, error, errorSize)) {
@@ -147,9 +186,17 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
                   options->recent ? "--recent" : "--ui-scale");
     return false;
   }
-  if (options->soundOnly && options->motionBlur) {
-    std::snprintf(error, errorSize, "--sound-only renders no pictures to blur");
-    return false;
+  if (options->soundOnly) {
+    const char* pictureOption = options->motionBlur      ? "--motion-blur"
+                                : options->scale != 1    ? "--scale"
+                                : options->numberFrom != 0 ? "--number-from"
+                                : options->picturesOnly  ? "--pictures-only"
+                                                         : nullptr;
+    if (pictureOption != nullptr) {
+      std::snprintf(error, errorSize, "--sound-only renders no pictures, so %s means nothing",
+                    pictureOption);
+      return false;
+    }
   }
   return true;
 }
@@ -157,13 +204,15 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
 const char* UsageText() {
   return "Usage: tavoka [options] [PROJECT.tvp]\n"
          "       tavoka --export PROJECT.tvp [--output PATH] [--motion-blur] [--frames A-B]\n"
+         "                               [--scale N] [--number-from N] [--pictures-only]\n"
+         "                               [--strict]\n"
          "       tavoka --export PROJECT.tvp --sound-only [--output PATH] [--frames A-B]\n"
          "\n"
          "Tavoka, an editor for 2D cut-out animation. Opens PROJECT.tvp, or a new project.\n"
          "\n"
          "Batch export (no window or display needed):\n"
          "  --export PROJECT.tvp  render the project's play range through its camera into\n"
-         "                        640 x 480 PNG pictures and mix its sound into a WAV file,\n"
+         "                        PNG pictures and mix its sound into a WAV file,\n"
          "                        exactly as the editor's \"export animation\" does, then exit\n"
          "  --output PATH         name the files after PATH, its extension cut off:\n"
          "                        out/walk.png gives out/walk_frame0000.png, ... and\n"
@@ -171,12 +220,21 @@ const char* UsageText() {
          "  --motion-blur         average 16 sub-frames per picture\n"
          "  --frames A-B          render frames A to B (0 <= A <= B <= 1999) instead of the\n"
          "                        play range; the pictures are numbered from 0000 in\n"
-         "                        every run, whatever A is\n"
+         "                        every run, whatever A is (see --number-from)\n"
+         "  --scale N             pictures of N x 640 by N x 480 pixels (N = 1 to 4): the\n"
+         "                        same framing, N pixels per scene unit (default 1)\n"
+         "  --number-from N       number the pictures from N (0 to 9999) instead of 0000, so\n"
+         "                        the pieces of a split export get the whole export's names\n"
+         "  --pictures-only       write only the pictures, no WAV file\n"
          "  --sound-only          write only the WAV file of the range, no pictures (for an\n"
          "                        export split into --frames pieces: the sound once, whole)\n"
+         "  --strict              check every image the range shows before writing anything\n"
+         "                        and stop with status 3 when one cannot be loaded (without\n"
+         "                        it, such images are left out and named at the end)\n"
          "  Progress goes to stderr. The exit status is 0 when every file was written, 1 when\n"
          "  the project cannot be loaded, a file cannot be written or there is nothing to\n"
-         "  export, and 2 for a command line that is not valid.\n"
+         "  export, 2 for a command line that is not valid, and 3 when --strict finds an\n"
+         "  image that cannot be loaded.\n"
          "\n"
          "Options:\n"
          "  --ui-scale S   draw the interface 1, 1.5 or 2 times larger (default: from the\n"

@@ -42,7 +42,7 @@ double Milliseconds(Clock::time_point from, Clock::time_point to) {
 // Renders the 90 pictures once and keeps them, as glReadPixels delivers them.
 bool KeepPictures() {
   ExportTarget target;
-  if (!target.Begin()) return false;
+  if (!target.Begin(kExportWidth, kExportHeight)) return false;
   exporting = true;
   pictures.assign(kPuppetFrames, std::vector<uint8_t>(kPictureBytes));
   for (int frame = 0; frame < kPuppetFrames; ++frame) {
@@ -104,7 +104,7 @@ BENCHMARK(BM_Export)->ArgName("blur")->Arg(0)->Arg(1)->Unit(benchmark::kMillisec
 void BM_ReadBackAndEncodeFloor(benchmark::State& state) {
   if (!Ready()) return state.SkipWithError("no scene");
   ExportTarget target;
-  if (!target.Begin()) return state.SkipWithError("no framebuffer object");
+  if (!target.Begin(kExportWidth, kExportHeight)) return state.SkipWithError("no framebuffer object");
   std::vector<uint8_t> picture(kPictureBytes);
   double total = 0;
   int frames = 0;
@@ -134,7 +134,7 @@ BENCHMARK(BM_ReadBackAndEncodeFloor)->Unit(benchmark::kMillisecond)->UseRealTime
 void BM_RenderPicture(benchmark::State& state) {
   if (!Ready()) return state.SkipWithError("no scene");
   ExportTarget target;
-  if (!target.Begin()) return state.SkipWithError("no framebuffer object");
+  if (!target.Begin(kExportWidth, kExportHeight)) return state.SkipWithError("no framebuffer object");
   int frame = 0;
   for (auto _ : state) {
     project.currentFrame = frame;
@@ -148,7 +148,7 @@ BENCHMARK(BM_RenderPicture)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ReadBack(benchmark::State& state) {
   if (!Ready()) return state.SkipWithError("no scene");
   ExportTarget target;
-  if (!target.Begin()) return state.SkipWithError("no framebuffer object");
+  if (!target.Begin(kExportWidth, kExportHeight)) return state.SkipWithError("no framebuffer object");
   std::vector<uint8_t> picture(kPictureBytes);
   for (auto _ : state) {
     target.Read(picture.data());

@@ -1,10 +1,14 @@
 // The dispatcher tests the groups in a fixed order (objects, keys, key modes, image import,
-// then the image rows, views, export, clips, sound and frame rates); every code names one
-// command, and only the Insert-key import may follow another command in the same frame. Every
-// index the panels left behind (key, image row, clip) is checked against what exists now.
+// then the image rows, views, export, clips, sound, frame rates and export sizes); every code
+// names one command, and only the Insert-key import may follow another command in the same
+// frame. Every index the panels left behind (key, image row, clip) is checked against what
+// exists now.
 #include "editor/commands.h"
 
+#include <strings.h>
+
 #include <cstdio>
+#include <string>
 
 #include "audio/audio.h"
 #include "editor/editor_state.h"
@@ -15,6 +19,7 @@
 #include "platform/files.h"
 #include "platform/input.h"
 #include "platform/log.h"
+#include "platform/settings.h"
 #include "scene/animation.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
@@ -22,6 +27,7 @@
 namespace {
 
 constexpr int kFpsMenu = 13;
+constexpr int kExportSizeMenu = 14;
 
 // Object commands (menus 0 and 1).
 
@@ -204,16 +210,36 @@ bool InsertImportRequested() {
   return true;
 }
 
+// Until an export name is chosen in this project, the export dialog proposes the project's file
+// with ".png" for ".tvp", in the project's folder, or "untitled.png" for a project never saved.
+void ProposeExportName() {
+  if (editor.exportNameChosen) return;
+  const char* projectPath = ProjectPath();
+  if (projectPath == nullptr || projectPath[0] == '\0' || PathFileName(projectPath)[0] == '\0') {
+    SetRememberedFileName(kExportFiles, "untitled.png");
+    return;
+  }
+  std::string name = projectPath;
+  if (name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".tvp") == 0) {
+    name.resize(name.size() - 4);
+  }
+  // A name too long for the dialog proposes nothing rather than a cut one.
+  SetRememberedFileName(kExportFiles, (name + ".png").c_str());
+}
+
 // The whole play range to PNG pictures and a WAV file. The window shows the progress and Escape
 // stops it; afterwards the user learns what happened and the editor is back at its frame. False
 // when the dialog was cancelled and nothing was drawn.
 bool RunExport(bool motionBlur) {
+  ProposeExportName();
   char path[kDialogPathSize] = "";
-  if (!ChooseSaveFile(path, kPngFiles)) return false;
+  if (!ChooseSaveFile(path, kExportFiles)) return false;
+  editor.exportNameChosen = true;
   editor.animationPlaying = -1;
   const int frame = project.currentFrame;
   ExportOptions options;
   options.progress = ShowExportProgress;
+  options.scale = editor.exportScale;
   ExportResult result;
   ExportAnimation(path, project.playStart, project.playEnd, motionBlur, options, &result);
   project.currentFrame = frame;
@@ -282,6 +308,20 @@ void ImportSound() {
   SelectClip(index);
 }
 
+// The export size menu opens where the view menu was, with the current size marked.
+void OpenExportSizeMenu() {
+  OpenMenu(kExportSizeMenu);
+  if (ui != nullptr) ui->menuMarked = editor.exportScale - 1;
+}
+
+void SetExportScale(int scale) {
+  editor.exportScale = scale;
+  char value[16];
+  std::snprintf(value, sizeof value, "%d", scale);
+  // The size holds for this run even when the settings cannot be written (logged).
+  SaveUserSetting(kExportScaleSetting, value);
+}
+
 void RunViewClipSoundCommand(int code) {
   switch (code) {
     case kCommandFlipHorizontally:
@@ -302,6 +342,9 @@ void RunViewClipSoundCommand(int code) {
     case kCommandResetEditView:
       project.viewPanX = project.viewPanY = 0;
       project.viewZoom = 1.0f;
+      break;
+    case kCommandExportSize:
+      OpenExportSizeMenu();
       break;
     case kCommandResetClipPan:
     case kCommandRenameClip:
@@ -332,6 +375,19 @@ void RunViewClipSoundCommand(int code) {
 }
 
 }  // namespace
+
+void LoadExportScale() {
+  const Settings settings = LoadUserSettings();
+  const char* value = GetSetting(settings, kExportScaleSetting);
+  editor.exportScale = 1;
+  if (value == nullptr) return;
+  if (value[0] >= '1' && value[0] <= '0' + kMaxExportScale && value[1] == '\0') {
+    editor.exportScale = value[0] - '0';
+  } else {
+    LogMessage("settings: %s=%s is not 1 to %d; the export size is 1", kExportScaleSetting, value,
+               kMaxExportScale);
+  }
+}
 
 void DeleteObject(SceneObject* object) {
   if (object == nullptr || object->kind != kOrdinaryObject || !object->keys ||
@@ -380,6 +436,9 @@ bool RunCommand(int code) {
   }
   if (code >= kCommandOpenRecent && code < kCommandOpenRecent + kMaxExtraEntries) {
     OpenRecentCommand(code - kCommandOpenRecent);
+  }
+  if (code >= kCommandExportScale1 && code < kCommandExportScale1 + kMaxExportScale) {
+    SetExportScale(code - kCommandExportScale1 + 1);
   }
   return true;
 }

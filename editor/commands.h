@@ -43,13 +43,16 @@ enum CommandCode : int {
   kCommandOpen = 106,
   kCommandSave = 107,
   kCommandSaveAs = 108,
+  kCommandExportSize = 109,       // opens the export size menu
   kCommandResetClipPan = 110,
   kCommandRenameClip = 111,
   kCommandDeleteClip = 112,
   kCommandImportSound = 120,
   kCommandMute = 121,
   kCommandFps10 = 130,            // 130..137: 10, 12, 15, 24, 25, 30, 50, 60 fps
-  kCommandOpenRecent = 140,       // 140..147: the recent projects the view's menu lists
+  kCommandExportScale1 = 140,     // 140..143: the export size menu, 1 to 4 times 640 x 480
+  // Entries that the view's menu adds after its own carry codes no menu's entries reach.
+  kCommandOpenRecent = 200,       // 200..207: the recent projects the view's menu lists
 };
 constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
 
@@ -57,6 +60,12 @@ constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
 // an image). False when the frame must not be presented because an export has drawn over the
 // back buffer. The root region stays open for the frame to close.
 bool RunCommand(int code);
+
+// The user's setting that keeps the export size (1 to 4 times 640 x 480) from run to run.
+constexpr const char* kExportScaleSetting = "export-scale";
+// Takes the export size from the user's settings into the editor state: 1 when it is unset or
+// not a whole number from 1 to 4.
+void LoadExportScale();
 
 // Commands that keys share with the menus.
 // Deletes an ordinary object that the user made, with its subtree, and selects its parent:

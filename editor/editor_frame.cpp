@@ -11,6 +11,7 @@
 #include "editor/timeline_window.h"
 #include "editor/view_window.h"
 #include "platform/platform.h"
+#include "scene/draw.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
 
@@ -119,7 +120,12 @@ void EndEditorWindow() {
 }
 
 const char* ViewWindowTitle() {
-  return editor.viewMode == kCameraView ? "View - Camera" : "View - Edit";
+  const char* mode = editor.viewMode == kCameraView ? "View - Camera" : "View - Edit";
+  // The last picture the view drew held more images than a picture can: say how many it lost.
+  if (imageDrawList.dropped <= 0) return mode;
+  static char title[64];
+  std::snprintf(title, sizeof title, "%s (%d images left out)", mode, imageDrawList.dropped);
+  return title;
 }
 
 void FormatImageWindowTitle(char* title, size_t size) {

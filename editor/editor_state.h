@@ -63,6 +63,9 @@ struct ProjectEditorState {
   // A frame number typed in the timeline's title; goToText is the text field while goToTyping.
   bool goToTyping = false;
   char goToText[16] = "";
+  // An export name was chosen for this project: the export dialog starts from it, not from the
+  // project's name.
+  bool exportNameChosen = false;
 };
 
 // What lasts for the whole run, whichever project is open.
@@ -84,6 +87,9 @@ struct RunEditorState {
   int32_t timelineShownFrame = -1;
   // Playback wraps from the play range's end to its start instead of stopping (L).
   bool loopPlayback = false;
+  // Pictures of exportScale x 640 by exportScale x 480 (1 to 4): the view menu's "export size",
+  // kept in the user's settings.
+  int32_t exportScale = 1;
 };
 
 struct EditorState : ProjectEditorState, RunEditorState {};

@@ -1,21 +1,24 @@
-// ExportAnimation: the pictures of the range, then its sound. A picture that cannot be written
-// ends the export (the sound is not written); every failure says which file and why.
+// ExportAnimation: the pictures of the range with their sound, handed to an output as they are
+// made. A picture that cannot be written ends the export (the sound is not written); every
+// failure says which file and why, and a completed export says which images its pictures lack.
 #include "export/export.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "audio/audio.h"
 #include "export/export_internal.h"
+#include "export/export_output.h"
+#include "images/image_bank.h"
 #include "platform/dialogs.h"
 #include "platform/log.h"
 #include "scene/animation.h"
@@ -24,20 +27,11 @@
 
 namespace {
 
-constexpr size_t kPictureBytes = size_t{kExportWidth} * kExportHeight * 3;
 // Room for the base path and "_frame0000.png" or "_audio.wav".
 constexpr size_t kExportPathSize = 600;
-
-void SetMessage(ExportResult& result, ExportOutcome outcome, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
-void SetMessage(ExportResult& result, ExportOutcome outcome, const char* format, ...) {
-  result.outcome = outcome;
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(result.message, sizeof result.message, format, args);
-  va_end(args);
-  LogMessage("ExportAnimation: %s", result.message);
-}
+// Lists in the end message stop near these lengths and say how many more there are.
+constexpr size_t kMaxListedNamesLength = 600;
+constexpr size_t kMaxListedFramesLength = 240;
 
 bool MakeName(char* out, const char* base, const char* format, int index = 0) {
   const int length = std::snprintf(out, kExportPathSize, format, base, index);
@@ -53,123 +47,267 @@ void ApplyInverseTransform(const SceneObject* node) {
   glTranslatef(-state.position.x, -state.position.y, 0);
 }
 
+// What the pictures lack, gathered sub-frame by sub-frame.
+struct PictureFaults {
+  std::set<std::string> unloaded;  // image files the bank could not give
+  int32_t pictureDropped = 0;      // images left out of the picture being rendered
+  int32_t dropped = 0;             // in all pictures
+  std::vector<int32_t> frames;     // project frames of pictures that left images out
+
+  // After a sub-frame was drawn: what its image pass left out or could not load.
+  void NoteSubFrame() {
+    pictureDropped = std::max(pictureDropped, imageDrawList.dropped);
+    const int count = std::clamp(imageDrawList.count, 0, kMaxImageDraws);
+    for (int k = 0; k < count; ++k) {
+      const QueuedImage& queued = imageDrawList.images[k];
+      if (queued.unloaded && queued.entry != nullptr && queued.entry->file[0] != '\0') {
+        unloaded.insert(queued.entry->file);
+      }
+    }
+  }
+  // After the picture of frame.
+  void NotePicture(int frame) {
+    if (pictureDropped > 0) {
+      LogMessage("ExportAnimation: frame %d: %d images left out (a picture holds at most %d)",
+                 frame, pictureDropped, kMaxImageDraws);
+      dropped += pictureDropped;
+      frames.push_back(frame);
+    }
+    pictureDropped = 0;
+  }
+};
+
 // One sub-frame of the current frame through the camera into rgb, bottom row first.
-void RenderSubFrame(ExportTarget& target, float fraction, uint8_t* rgb) {
+void RenderSubFrame(ExportTarget& target, float fraction, uint8_t* rgb, PictureFaults& faults) {
   DrawSubFrame(fraction);
+  faults.NoteSubFrame();
   target.Read(rgb);
 }
 
 // The picture of the current frame: one sub-frame an eighth of a frame early, or the truncated
 // average of sixteen spread over a quarter of a frame around that instant.
-void RenderPicture(ExportTarget& target, bool motionBlur, uint8_t* picture,
-                   std::vector<uint8_t>& subFrame, std::vector<uint16_t>& sums) {
+void RenderPicture(ExportTarget& target, bool motionBlur, size_t bytes, uint8_t* picture,
+                   std::vector<uint8_t>& subFrame, std::vector<uint16_t>& sums,
+                   PictureFaults& faults) {
   if (!motionBlur) {
-    RenderSubFrame(target, -0.125f, picture);
+    RenderSubFrame(target, -0.125f, picture, faults);
     return;
   }
   std::fill(sums.begin(), sums.end(), uint16_t{0});
   for (int s = 0; s < kBlurSamples; ++s) {
     const float fraction = static_cast<float>(s) / kBlurSamples * 0.25f - 0.125f;
-    RenderSubFrame(target, fraction, subFrame.data());
-    for (size_t i = 0; i < kPictureBytes; ++i) sums[i] = static_cast<uint16_t>(sums[i] + subFrame[i]);
+    RenderSubFrame(target, fraction, subFrame.data(), faults);
+    for (size_t i = 0; i < bytes; ++i) sums[i] = static_cast<uint16_t>(sums[i] + subFrame[i]);
   }
-  for (size_t i = 0; i < kPictureBytes; ++i) picture[i] = static_cast<uint8_t>(sums[i] / kBlurSamples);
+  for (size_t i = 0; i < bytes; ++i) picture[i] = static_cast<uint8_t>(sums[i] / kBlurSamples);
 }
 
-// The mixed sound of frames pictures from startFrame, written to path. False with why set when
-// the file cannot be made or written; a file left incomplete is removed.
-bool WriteSound(const char* path, int startFrame, int frames, char* why, size_t whySize) {
-  const int32_t sampleFrames = ExportSoundFrames(frames, std::max(project.fps, 1));
-  errno = 0;
-  FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) {
-    std::snprintf(why, whySize, "%s", std::strerror(errno != 0 ? errno : EIO));
-    return false;
+// The range's sound, mixed block by block from its first frame on while exporting is set.
+class SoundMix {
+ public:
+  // blocks blocks of 256 frames from startFrame; with on false nothing is mixed.
+  SoundMix(bool on, int startFrame, int32_t blocks) : on_(on), blocks_(on ? blocks : 0) {
+    if (on_) AudioPlay(startFrame);
   }
-  uint8_t header[kWavHeaderBytes];
-  MakeWavHeader(header, sampleFrames);
-  errno = 0;
-  bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
+  // Stops a sound that would play on without end.
+  ~SoundMix() {
+    if (on_ && sounding.load() && countdown.load() < 0) AudioStop();
+  }
+  SoundMix(const SoundMix&) = delete;
+  SoundMix& operator=(const SoundMix&) = delete;
 
-  AudioPlay(startFrame);
-  float mixed[2 * kSoundBlockFrames];
-  uint8_t bytes[4 * kSoundBlockFrames];
-  for (int32_t block = 0; ok && block < sampleFrames / kSoundBlockFrames; ++block) {
-    MixAudio(mixed, kSoundBlockFrames);
-    for (int i = 0; i < 2 * kSoundBlockFrames; ++i) {
-      const uint16_t bits = static_cast<uint16_t>(SampleToPcm16(mixed[i]));
-      bytes[2 * i] = static_cast<uint8_t>(bits & 0xff);
-      bytes[2 * i + 1] = static_cast<uint8_t>(bits >> 8);
-    }
-    ok = std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes;
+  int32_t mixed() const { return mixed_; }
+  int32_t blocks() const { return blocks_; }
+  // The next block, 2 x 256 floats; call only while mixed() < blocks().
+  const float* Next() {
+    MixAudio(block_, kSoundBlockFrames);
+    mixed_ += 1;
+    return block_;
   }
-  if (sounding.load() && countdown.load() < 0) AudioStop();
 
-  int error = ok ? 0 : (errno != 0 ? errno : EIO);
-  errno = 0;
-  if (std::fclose(file) != 0 && ok) {
-    ok = false;
-    error = errno != 0 ? errno : EIO;
-  }
-  if (!ok) {
-    std::snprintf(why, whySize, "%s", std::strerror(error));
-    RemoveUnfinishedFile(path);
-  }
-  return ok;
+ private:
+  bool on_;
+  int32_t blocks_;
+  int32_t mixed_ = 0;
+  float block_[2 * kSoundBlockFrames];
+};
+
+// The blocks of sound that end within the time of the first pictures pictures.
+int32_t BlocksDue(int pictures, int fps, int32_t blocks) {
+  const int64_t samples = int64_t{pictures} * kMixRate / std::max(fps, 1);
+  return static_cast<int32_t>(std::min<int64_t>(blocks, samples / kSoundBlockFrames));
 }
 
-// Renders and hands over every picture; true when all were written. result says otherwise.
-bool WritePictures(ExportTarget& target, const char* base, int startFrame, int total,
-                   bool motionBlur, const ExportOptions& options, ExportResult& result) {
-  const int threads = options.encoderThreads < 0 ? DefaultEncoderThreads() : options.encoderThreads;
-  PictureWriter writer(threads, kPictureBytes);
-  std::vector<uint8_t> subFrame(motionBlur ? kPictureBytes : 0);
-  std::vector<uint16_t> sums(motionBlur ? kPictureBytes : 0);
-  char name[kExportPathSize];
-  bool cancelled = false;
-  int submitted = 0;
-  for (int index = 0; index < total; ++index) {
-    if (options.progress != nullptr) {
-      target.Suspend();
-      const bool goOn = options.progress(index + 1, total, options.progressData);
-      target.Resume();
-      if (!goOn) {
-        cancelled = true;
-        break;
-      }
+// "12-15, 20, 31" for ascending frames.
+std::string FrameList(const std::vector<int32_t>& frames) {
+  std::string text;
+  for (size_t i = 0; i < frames.size();) {
+    size_t j = i;
+    while (j + 1 < frames.size() && frames[j + 1] == frames[j] + 1) ++j;
+    if (text.size() > kMaxListedFramesLength) {
+      text += ", ...";
+      break;
     }
-    if (writer.Failed()) break;
-    project.currentFrame = startFrame + index;
-    uint8_t* picture = writer.AcquireBuffer();
-    RenderPicture(target, motionBlur, picture, subFrame, sums);
-    MakeName(name, base, "%s_frame%.4i.png", index);
-    writer.Submit(picture, index, name, kExportWidth, kExportHeight);
-    project.currentFrame = startFrame + index + 1;
-    submitted = index + 1;
+    if (!text.empty()) text += ", ";
+    text += std::to_string(frames[i]);
+    if (j > i) text += "-" + std::to_string(frames[j]);
+    i = j + 1;
   }
-  writer.Finish();
+  return text;
+}
 
-  if (writer.failedIndex() >= 0) {
-    result.framesWritten = writer.failedIndex();
-    SetMessage(result, ExportOutcome::kFailed,
-               "Export failed: couldn't write %s (%s). %d of %d frames were written; the sound "
-               "file was not written.",
-               writer.failedPath().c_str(), writer.failedWhy().c_str(), result.framesWritten,
-               total);
+// Turns "Export completed" into what the user must know about the pictures.
+void AddWarnings(ExportResult& result, const PictureFaults& faults) {
+  result.unloadedImages.assign(faults.unloaded.begin(), faults.unloaded.end());
+  result.droppedImages = faults.dropped;
+  result.framesWithDroppedImages = faults.frames;
+  if (result.outcome != ExportOutcome::kCompleted) return;
+  if (faults.unloaded.empty() && faults.dropped == 0) return;
+  std::string text = "Export completed, but";
+  if (!faults.unloaded.empty()) {
+    text += " these images could not be loaded: ";
+    size_t listed = 0;
+    for (const std::string& name : result.unloadedImages) {
+      if (listed > 0 && text.size() + name.size() > kMaxListedNamesLength) break;
+      if (listed > 0) text += ", ";
+      text += name;
+      listed += 1;
+    }
+    if (listed < result.unloadedImages.size()) {
+      text += " and " + std::to_string(result.unloadedImages.size() - listed) + " more";
+    }
+  }
+  if (faults.dropped > 0) {
+    if (!faults.unloaded.empty()) text += "; and";
+    text += " " + std::to_string(faults.dropped) + (faults.dropped == 1 ? " image was" : " images were") +
+            " left out on " + (faults.frames.size() == 1 ? "frame " : "frames ") +
+            FrameList(faults.frames) + ", as a picture holds at most " +
+            std::to_string(kMaxImageDraws) + " images";
+  }
+  SetExportMessage(result, ExportOutcome::kCompleted, "%s", text.c_str());
+  result.warnings = true;
+}
+
+// The frames a range holds: within 0..1999 and not ending before it starts. False with
+// result's outcome and message set otherwise.
+bool CheckRange(int startFrame, int endFrame, ExportResult& result) {
+  if (endFrame < startFrame) {
+    SetExportMessage(result, ExportOutcome::kNothingToExport,
+                     "Nothing to export: the play range ends at frame %d, before its start at "
+                     "frame %d.",
+                     endFrame, startFrame);
     return false;
   }
-  result.framesWritten = submitted;
-  if (cancelled) {
-    SetMessage(result, ExportOutcome::kCancelled,
-               "Export cancelled after %d of %d frames. The frames written so far were kept; "
-               "the sound file was not written.",
-               submitted, total);
+  result.framesTotal = endFrame - startFrame + 1;
+  if (startFrame < 0 || endFrame >= kMaxFrames) {
+    SetExportMessage(result, ExportOutcome::kFailed,
+                     "Export failed: frames %d to %d lie outside the frames 0 to %d.", startFrame,
+                     endFrame, kMaxFrames - 1);
     return false;
   }
   return true;
 }
 
+// The images of visible objects on frame, below object.
+void CollectShownImages(const SceneObject* object, int frame, std::set<std::string>& files) {
+  if (object == nullptr || object->hidden) return;
+  const ImageTrack* track = object->images.get();
+  if (track != nullptr) {
+    const int n = track->frameImage[frame];
+    if (n > 0 && n <= kMaxImages && track->entries[n - 1].file[0] != '\0') {
+      files.insert(track->entries[n - 1].file);
+    }
+  }
+  for (int i = 0; i < object->childCount; ++i) CollectShownImages(object->children[i], frame, files);
+}
+
 }  // namespace
+
+void SetExportMessage(ExportResult& result, ExportOutcome outcome, const char* format, ...) {
+  result.outcome = outcome;
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(result.message, sizeof result.message, format, args);
+  va_end(args);
+  LogMessage("ExportAnimation: %s", result.message);
+}
+
+bool RenderExport(ExportOutput& output, int startFrame, int endFrame, bool motionBlur,
+                  const ExportOptions& options, ExportResult& result) {
+  if (!CheckRange(startFrame, endFrame, result)) return false;
+  if (project.root == nullptr) {
+    SetExportMessage(result, ExportOutcome::kFailed, "Export failed: there is no scene to render.");
+    return false;
+  }
+  if (options.scale < 1 || options.scale > kMaxExportScale) {
+    SetExportMessage(result, ExportOutcome::kFailed,
+                     "Export failed: the export size %d is not 1 to %d times %d x %d.",
+                     options.scale, kMaxExportScale, kExportWidth, kExportHeight);
+    return false;
+  }
+  ExportFormat format;
+  format.width = kExportWidth * options.scale;
+  format.height = kExportHeight * options.scale;
+  format.pictures = result.framesTotal;
+  format.firstFrame = startFrame;
+  format.fps = std::max(project.fps, 1);
+  format.soundFrames = options.writeSound ? ExportSoundFrames(format.pictures, format.fps) : 0;
+
+  ExportTarget target;
+  if (!target.Begin(format.width, format.height)) {
+    SetExportMessage(result, ExportOutcome::kFailed,
+                     "Export failed: OpenGL cannot make the %d x %d picture buffer (framebuffer "
+                     "objects are missing or cannot be that large).",
+                     format.width, format.height);
+    return false;
+  }
+  // Set before AudioPlay, so the stream's callback leaves the mixer to the export.
+  exporting = true;
+  if (!output.Begin(format, result)) {
+    exporting = false;
+    return false;
+  }
+  const size_t bytes = static_cast<size_t>(format.width) * static_cast<size_t>(format.height) * 3;
+  std::vector<uint8_t> subFrame(motionBlur ? bytes : 0);
+  std::vector<uint16_t> sums(motionBlur ? bytes : 0);
+  PictureFaults faults;
+  ExportEnd end = ExportEnd::kComplete;
+  {
+    SoundMix sound(options.writeSound, startFrame, format.soundFrames / kSoundBlockFrames);
+    for (int index = 0; index < format.pictures; ++index) {
+      if (options.progress != nullptr) {
+        target.Suspend();
+        const bool goOn = options.progress(index + 1, format.pictures, options.progressData);
+        target.Resume();
+        if (!goOn) {
+          end = ExportEnd::kCancelled;
+          break;
+        }
+      }
+      if (output.Failed()) {
+        end = ExportEnd::kFailed;
+        break;
+      }
+      project.currentFrame = startFrame + index;
+      uint8_t* picture = output.PictureBuffer();
+      RenderPicture(target, motionBlur, bytes, picture, subFrame, sums, faults);
+      faults.NotePicture(project.currentFrame);
+      output.AddPicture(index, picture);
+      project.currentFrame = startFrame + index + 1;
+      // The sound of the picture's time follows it.
+      const int32_t due = BlocksDue(index + 1, format.fps, sound.blocks());
+      while (sound.mixed() < due) output.AddSound(sound.Next(), kSoundBlockFrames);
+    }
+    while (end == ExportEnd::kComplete && sound.mixed() < sound.blocks()) {
+      output.AddSound(sound.Next(), kSoundBlockFrames);
+    }
+  }
+  const bool ok = output.Finish(end, result);
+  exporting = false;
+  target.End();
+  AddWarnings(result, faults);
+  return ok;
+}
 
 void DrawSubFrame(float fraction) {
   glClear(GL_COLOR_BUFFER_BIT);
@@ -237,32 +375,26 @@ void MakeWavHeader(uint8_t header[kWavHeaderBytes], int32_t sampleFrames) {
 namespace {
 
 // What every export checks first: a path, a range inside the frames, and file names that fit.
-// Cuts the extension off path and fills the first picture's and the sound file's names; false
-// with result's outcome and message set otherwise.
-bool PrepareExport(char* path, int startFrame, int endFrame, ExportResult& result,
-                   char* firstName, char* soundName) {
+// Cuts the extension off path; false with result's outcome and message set otherwise.
+bool PrepareExport(char* path, int startFrame, int endFrame, int numberFrom,
+                   ExportResult& result) {
   if (path == nullptr || path[0] == '\0') {
-    SetMessage(result, ExportOutcome::kFailed, "Export failed: no file name was given.");
+    SetExportMessage(result, ExportOutcome::kFailed, "Export failed: no file name was given.");
     return false;
   }
   CutExtension(path);
-  if (endFrame < startFrame) {
-    SetMessage(result, ExportOutcome::kNothingToExport,
-               "Nothing to export: the play range ends at frame %d, before its start at frame %d.",
-               endFrame, startFrame);
+  if (!CheckRange(startFrame, endFrame, result)) return false;
+  if (numberFrom < 0 || numberFrom > kMaxPictureNumber) {
+    SetExportMessage(result, ExportOutcome::kFailed,
+                     "Export failed: pictures can be numbered from 0 to %d, not from %d.",
+                     kMaxPictureNumber, numberFrom);
     return false;
   }
-  result.framesTotal = endFrame - startFrame + 1;
-  if (startFrame < 0 || endFrame >= kMaxFrames) {
-    SetMessage(result, ExportOutcome::kFailed,
-               "Export failed: frames %d to %d lie outside the frames 0 to %d.", startFrame,
-               endFrame, kMaxFrames - 1);
-    return false;
-  }
-  if (!MakeName(firstName, path, "%s_frame%.4i.png", result.framesTotal) ||
-      !MakeName(soundName, path, "%s_audio.wav")) {
-    SetMessage(result, ExportOutcome::kFailed,
-               "Export failed: no file names can be made from the path \"%.512s\".", path);
+  char name[kExportPathSize];
+  if (!MakeName(name, path, "%s_frame%.4i.png", numberFrom + result.framesTotal) ||
+      !MakeName(name, path, "%s_audio.wav")) {
+    SetExportMessage(result, ExportOutcome::kFailed,
+                     "Export failed: no file names can be made from the path \"%.512s\".", path);
     return false;
   }
   return true;
@@ -277,38 +409,10 @@ bool ExportAnimation(char* path, int startFrame, int endFrame, bool motionBlur,
   result = ExportResult();
   LogMessage("ExportAnimation(%s, %i, %i, %i)", path != nullptr ? path : "", startFrame, endFrame,
              motionBlur ? 1 : 0);
-  char firstName[kExportPathSize], soundName[kExportPathSize];
-  if (!PrepareExport(path, startFrame, endFrame, result, firstName, soundName)) return false;
-  if (project.root == nullptr) {
-    SetMessage(result, ExportOutcome::kFailed, "Export failed: there is no scene to render.");
-    return false;
-  }
-
-  ExportTarget target;
-  if (!target.Begin()) {
-    SetMessage(result, ExportOutcome::kFailed,
-               "Export failed: OpenGL cannot make the %d x %d picture buffer (framebuffer "
-               "objects are missing).",
-               kExportWidth, kExportHeight);
-    return false;
-  }
-  // Set before AudioPlay, so the stream's callback leaves the mixer to the export.
-  exporting = true;
-  bool ok = WritePictures(target, path, startFrame, result.framesTotal, motionBlur, options, result);
-  if (ok) {
-    char why[256] = "";
-    if (!WriteSound(soundName, startFrame, result.framesTotal, why, sizeof why)) {
-      SetMessage(result, ExportOutcome::kFailed,
-                 "Export failed: couldn't write the sound file %s (%s). All %d frames were "
-                 "written.",
-                 soundName, why, result.framesTotal);
-      ok = false;
-    }
-  }
-  exporting = false;
-  target.End();
-  if (ok) SetMessage(result, ExportOutcome::kCompleted, "Export completed");
-  return ok;
+  if (!PrepareExport(path, startFrame, endFrame, options.numberFrom, result)) return false;
+  const int threads = options.encoderThreads < 0 ? DefaultEncoderThreads() : options.encoderThreads;
+  PngSequenceOutput output(path, options.numberFrom, threads, options.writeSound);
+  return RenderExport(output, startFrame, endFrame, motionBlur, options, result);
 }
 
 bool ExportSound(char* path, int startFrame, int endFrame, ExportResult* resultOut) {
@@ -316,26 +420,52 @@ bool ExportSound(char* path, int startFrame, int endFrame, ExportResult* resultO
   ExportResult& result = resultOut != nullptr ? *resultOut : local;
   result = ExportResult();
   LogMessage("ExportSound(%s, %i, %i)", path != nullptr ? path : "", startFrame, endFrame);
-  char firstName[kExportPathSize], soundName[kExportPathSize];
-  if (!PrepareExport(path, startFrame, endFrame, result, firstName, soundName)) return false;
+  if (!PrepareExport(path, startFrame, endFrame, 0, result)) return false;
+  RemoveStaleExportFiles(path);
+  const std::string soundName = SoundFileName(path);
+  const int32_t sampleFrames = ExportSoundFrames(result.framesTotal, std::max(project.fps, 1));
+  WavWriter wav;
   // Set before AudioPlay, so the stream's callback leaves the mixer to the export.
   exporting = true;
-  char why[256] = "";
-  const bool ok = WriteSound(soundName, startFrame, result.framesTotal, why, sizeof why);
+  wav.Open(soundName.c_str(), sampleFrames);
+  {
+    SoundMix sound(true, startFrame, sampleFrames / kSoundBlockFrames);
+    while (sound.mixed() < sound.blocks()) wav.Add(sound.Next(), kSoundBlockFrames);
+  }
   exporting = false;
-  if (!ok) {
-    SetMessage(result, ExportOutcome::kFailed, "Export failed: couldn't write the sound file %s (%s).",
-               soundName, why);
+  char why[256] = "";
+  if (!wav.Commit(why, sizeof why)) {
+    SetExportMessage(result, ExportOutcome::kFailed,
+                     "Export failed: couldn't write the sound file %s (%s).", soundName.c_str(),
+                     why);
     return false;
   }
-  SetMessage(result, ExportOutcome::kCompleted, "Export completed");
+  SetExportMessage(result, ExportOutcome::kCompleted, "Export completed");
   return true;
+}
+
+std::vector<std::string> FindUnloadableImages(int startFrame, int endFrame) {
+  std::set<std::string> shown;
+  startFrame = std::max(startFrame, 0);
+  endFrame = std::min(endFrame, kMaxFrames - 1);
+  for (int frame = startFrame; frame <= endFrame; ++frame) {
+    CollectShownImages(project.root, frame, shown);
+  }
+  std::vector<std::string> unloadable;
+  for (const std::string& file : shown) {
+    if (GetImage(file.c_str()) == nullptr) unloadable.push_back(file);
+  }
+  return unloadable;
 }
 
 void ReportExport(const ExportResult& result) {
   switch (result.outcome) {
     case ExportOutcome::kCompleted:
-      ShowMessage("Info", "Export completed", false);
+      if (result.warnings) {
+        ShowMessage("Warning", result.message, true);
+      } else {
+        ShowMessage("Info", "Export completed", false);
+      }
       break;
     case ExportOutcome::kCancelled:
       ShowMessage("Info", result.message, false);

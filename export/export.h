@@ -1,15 +1,20 @@
-// Animation export: the play range rendered through the camera into numbered 640 x 480 RGB PNG
-// pictures, optionally with 16-sample motion blur, and the mixed sound of the same range in one
-// 16-bit stereo WAV file. Builds on the scene (evaluation, image pass), the image bank, the mixer
-// and the window's OpenGL context (framebuffer objects). Main thread only; PNG files are encoded
-// on worker threads while the next picture renders.
+// Animation export: the play range rendered through the camera into numbered RGB PNG pictures of
+// 640 x 480 pixels or a whole multiple of that size, optionally with 16-sample motion blur, and
+// the mixed sound of the same range in one 16-bit stereo WAV file. Builds on the scene
+// (evaluation, image pass), the image bank, the mixer and the window's OpenGL context
+// (framebuffer objects). Main thread only; PNG files are encoded on worker threads while the
+// next picture renders. The pictures and the sound go to an output (export/export_output.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
-constexpr int kExportWidth = 640;
+constexpr int kExportWidth = 640;   // picture size at scale 1: one pixel per scene unit
 constexpr int kExportHeight = 480;
+constexpr int kMaxExportScale = 4;  // pictures of up to 4 x 640 by 4 x 480 pixels
+constexpr int kMaxPictureNumber = 9999;  // the largest number a picture's file name may start at
 constexpr int kBlurSamples = 16;        // sub-frames of a motion-blurred picture
 constexpr int kSoundBlockFrames = 256;  // the sound is mixed and written in blocks of this many
 constexpr int kWavHeaderBytes = 44;
@@ -25,9 +30,16 @@ enum class ExportOutcome {
 
 struct ExportResult {
   ExportOutcome outcome = ExportOutcome::kFailed;
-  int32_t framesWritten = 0;  // complete picture files on disk, counted from _frame0000
+  int32_t framesWritten = 0;  // complete pictures written, counted from the first
   int32_t framesTotal = 0;    // pictures the range holds
-  char message[kExportMessageSize] = "";  // "Export completed", or what went wrong and where
+  // "Export completed", "Export completed, but ..." (warnings set), or what went wrong and where.
+  char message[kExportMessageSize] = "";
+  bool warnings = false;  // completed, but some pictures lack images (below)
+
+  // What the pictures lack, gathered while they render.
+  std::vector<std::string> unloadedImages;  // image files the bank could not load, sorted
+  int32_t droppedImages = 0;  // images left out beyond the 1000 a picture holds, in all pictures
+  std::vector<int32_t> framesWithDroppedImages;  // their project frames, ascending
 };
 
 // Called between pictures with the picture about to be rendered (1-based) and the number of
@@ -43,6 +55,12 @@ struct ExportOptions {
   // picture on the main thread before the next is rendered; -1 picks from the machine's cores.
   // The files are the same either way.
   int encoderThreads = -1;
+  // Pictures of scale x 640 by scale x 480 pixels (1 to 4): the same framing, scale pixels per
+  // scene unit.
+  int scale = 1;
+  // The number in the first picture's name (base_frameNNNN.png); the next ones count on.
+  int numberFrom = 0;
+  bool writeSound = true;  // false: the pictures only, no WAV file
 };
 
 // Cuts the extension off path in place: a '.' within its last four characters ends the string
@@ -50,11 +68,14 @@ struct ExportOptions {
 // "walk.jpeg" stays whole.
 void CutExtension(char* path);
 
-// Renders frames startFrame..endFrame into base_frame0000.png, base_frame0001.png, ... and mixes
-// their sound into base_audio.wav, where base is path with its extension cut (path is changed in
-// place). Leaves project.currentFrame at the frame after the last one rendered and the objects
-// evaluated there: the caller puts the current frame back. Restores every piece of OpenGL state
-// it changes. True only when every file was written; result (optional) says what happened.
+// Renders frames startFrame..endFrame into base_frame0000.png, base_frame0001.png, ... (numbered
+// from options.numberFrom) and mixes their sound into base_audio.wav, where base is path with its
+// extension cut (path is changed in place). Every file is written under a temporary name and
+// renamed into place once complete, so a file of an export's name is either the old one or the
+// whole new one. Leaves project.currentFrame at the frame after the last one rendered and the
+// objects evaluated there: the caller puts the current frame back. Restores every piece of
+// OpenGL state it changes. True only when every file was written; result (optional) says what
+// happened, including images that could not be loaded or did not fit in a picture.
 bool ExportAnimation(char* path, int startFrame, int endFrame, bool motionBlur,
                      const ExportOptions& options = ExportOptions(),
                      ExportResult* result = nullptr);
@@ -65,8 +86,9 @@ bool ExportAnimation(char* path, int startFrame, int endFrame, bool motionBlur,
 bool ExportSound(char* path, int startFrame, int endFrame, ExportResult* result = nullptr);
 
 // Writes an RGB picture of height rows of width x 3 bytes, buffer row 0 becoming the first row
-// of the file. False when the file cannot be created or written or libpng fails; why (optional,
-// whySize bytes) then says what went wrong. A regular file that was started is removed again.
+// of the file, under a temporary name that replaces path once the picture is complete. False
+// when the file cannot be created or written or libpng fails; why (optional, whySize bytes) then
+// says what went wrong, and whatever was at path is left as it was.
 bool WritePng(const char* path, const uint8_t* rgb, int width, int height, char* why = nullptr,
               size_t whySize = 0);
 
@@ -79,7 +101,13 @@ int16_t SampleToPcm16(float v);
 // down to a whole number of 256-frame blocks.
 int32_t ExportSoundFrames(int frames, int fps);
 
-// How the editor tells the user the result: "Export completed" (caption "Info"), a cancelled
-// export (caption "Info"), or the message of a failure or an empty range (caption "Error", the
-// warning icon), through the dialog backend in use.
+// The image files that frames startFrame..endFrame show (visible objects' images of each frame)
+// and the bank cannot load, sorted and each named once. Loads every image it checks, so an export
+// that follows finds them in the bank. Needs the OpenGL context.
+std::vector<std::string> FindUnloadableImages(int startFrame, int endFrame);
+
+// How the editor tells the user the result: "Export completed" (caption "Info"), a completed
+// export whose pictures lack images (caption "Warning", the warning icon), a cancelled export
+// (caption "Info"), or the message of a failure or an empty range (caption "Error", the warning
+// icon), through the dialog backend in use.
 void ReportExport(const ExportResult& result);

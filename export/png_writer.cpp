@@ -1,8 +1,7 @@
 // Exported pictures as 8-bit RGB PNG files. libpng reports its errors by a long jump, so the
 // setjmp frame holds nothing with a destructor; every write is checked, so a full disk is
-// noticed where it happens rather than leaving a truncated picture behind.
+// noticed where it happens, and the picture reaches its name only once it is whole.
 #include <png.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -87,41 +86,36 @@ void SetWhyError(char* why, size_t whySize, int error) {
 
 }  // namespace
 
-void RemoveUnfinishedFile(const char* path) {
-  struct stat info;
-  if (lstat(path, &info) == 0 && S_ISREG(info.st_mode)) std::remove(path);
-}
-
 bool WritePng(const char* path, const uint8_t* rgb, int width, int height, char* why,
               size_t whySize) {
   if (path == nullptr || rgb == nullptr || width <= 0 || height <= 0) {
     SetWhy(why, whySize, "no picture to write");
     return false;
   }
-  PngSink sink;
-  errno = 0;
-  sink.file = std::fopen(path, "wb");
-  if (sink.file == nullptr) {
-    SetWhyError(why, whySize, errno != 0 ? errno : EIO);
+  ExportFile file;
+  int error = 0;
+  if (!file.Open(path, &error)) {
+    SetWhyError(why, whySize, error);
     return false;
   }
+  PngSink sink;
+  sink.file = file.stream();
   std::vector<png_bytep> rows(static_cast<size_t>(height));
   const size_t stride = static_cast<size_t>(width) * 3;
   for (int i = 0; i < height; ++i) rows[i] = const_cast<png_bytep>(rgb + i * stride);
 
-  bool ok = EncodeRows(sink, rows.data(), width, height);
-  errno = 0;
-  if (std::fclose(sink.file) != 0 && ok) {
-    ok = false;
-    sink.error = errno != 0 ? errno : EIO;
-  }
-  if (!ok) {
+  if (!EncodeRows(sink, rows.data(), width, height)) {
+    file.Abandon();
     if (sink.error != 0) {
       SetWhyError(why, whySize, sink.error);
     } else {
       SetWhy(why, whySize, sink.libpngMessage);
     }
-    RemoveUnfinishedFile(path);
+    return false;
   }
-  return ok;
+  if (!file.Commit(&error)) {
+    SetWhyError(why, whySize, error);
+    return false;
+  }
+  return true;
 }

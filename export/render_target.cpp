@@ -1,5 +1,5 @@
-// The export draws into a 640 x 480 framebuffer object of its own, so the pictures never depend
-// on the window's size or on what the editor left in the back buffer. The caller's OpenGL state
+// The export draws into a framebuffer object of its own, the picture's size, so the pictures
+// never depend on the window's size or on what the editor left in the back buffer. The caller's OpenGL state
 // (bound framebuffer, viewport, projection, clear colour, blending, scissor, matrix mode) is
 // saved on entry and put back on leaving, also around each progress callback.
 #include <GL/gl.h>
@@ -59,10 +59,13 @@ constexpr GLbitfield kSavedAttributes = GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL
 
 ExportTarget::~ExportTarget() { End(); }
 
-bool ExportTarget::Begin() {
-  if (framebuffer_ != 0) return true;
+bool ExportTarget::Begin(int width, int height) {
+  if (framebuffer_ != 0) return width == width_ && height == height_;
   calls = FindFramebufferCalls();
-  if (!calls.Complete()) return false;
+  if (!calls.Complete() || width <= 0 || height <= 0) return false;
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE_EXT, &largest);
+  if (width > largest || height > largest) return false;
   GLint previous = 0;
   glGetIntegerv(GL_FRAMEBUFFER_BINDING_EXT, &previous);
   GLint previousRenderbuffer = 0;
@@ -72,7 +75,7 @@ bool ExportTarget::Begin() {
   calls.genFramebuffers(1, &framebuffer);
   calls.genRenderbuffers(1, &colour);
   calls.bindRenderbuffer(GL_RENDERBUFFER_EXT, colour);
-  calls.renderbufferStorage(GL_RENDERBUFFER_EXT, GL_RGBA8, kExportWidth, kExportHeight);
+  calls.renderbufferStorage(GL_RENDERBUFFER_EXT, GL_RGBA8, width, height);
   calls.bindFramebuffer(GL_FRAMEBUFFER_EXT, framebuffer);
   calls.framebufferRenderbuffer(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT,
                                 colour);
@@ -86,6 +89,8 @@ bool ExportTarget::Begin() {
   }
   framebuffer_ = framebuffer;
   colourBuffer_ = colour;
+  width_ = width;
+  height_ = height;
   Enter();
   return true;
 }
@@ -115,8 +120,9 @@ void ExportTarget::Enter() {
   glPixelStorei(GL_PACK_SKIP_ROWS, 0);
   glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
 
-  // Origin in the middle of the picture, y growing upwards.
-  glViewport(0, 0, kExportWidth, kExportHeight);
+  // Origin in the middle of the picture, y growing upwards; the camera's 640 x 480 units fill
+  // the picture whatever its size.
+  glViewport(0, 0, width_, height_);
   glMatrixMode(GL_PROJECTION);
   glPushMatrix();
   glLoadIdentity();
@@ -155,5 +161,5 @@ void ExportTarget::End() {
 
 void ExportTarget::Read(uint8_t* rgb) {
   glFlush();
-  glReadPixels(0, 0, kExportWidth, kExportHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+  glReadPixels(0, 0, width_, height_, GL_RGB, GL_UNSIGNED_BYTE, rgb);
 }

@@ -133,9 +133,6 @@ void FreeImageBank() {
   imageBank.byName.clear();  // its keys are the records' names
   imageBank.failures.clear();
   for (int32_t i = 0; i < imageBank.count; ++i) FreeTiledImage(imageBank.slots[i]);
-  for (AtlasPage& page : imageBank.atlases) DeleteTexture(page.texture);
-  imageBank.atlases.clear();
-  imageBank.atlasSide = 0;
   imageBank.slots.clear();
   imageBank.slots.shrink_to_fit();
   imageBank.count = 0;

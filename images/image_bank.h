@@ -22,20 +22,19 @@ constexpr int64_t kMaxPngPixels = int64_t{1} << 24;  // and so are images of mor
 constexpr size_t kMaxPngFileBytes = size_t{256} << 20;
 constexpr size_t kPngHeaderBytes = 33;  // the signature and the image header chunk
 constexpr int kImageProblemSize = 128;  // reasons a load failed, NUL included
-constexpr int kMaxAtlasSide = 1024;    // side of a shared tile texture, in texels
-
-// How TileBuffer stores the cells of non-empty tiles. Both give the same pictures; the atlas
-// binds one texture for many tiles, which is what makes drawing fast on software renderers.
-enum class TileStorage { kAtlas, kTexturePerTile };
+constexpr int kMaxAtlasSide = 1024;    // largest side of an image's page of cells, in texels
 
 // Where one non-empty tile's 32 x 32 cell lies.
 struct TileCell {
-  Texture texture;               // the tile's own texture, or the atlas page holding the cell
+  Texture texture;               // the image's page holding the cell
   int32_t cellX = 0, cellY = 0;  // texel position of the cell's top-left corner in it
 };
 
 // One image cut into tiles. Tile (row i, column j) covers image columns 30j..30j+29 and rows
-// 30i..30i+29; its cell holds those pixels and the ring of neighbouring pixels around them.
+// 30i..30i+29; its cell holds those pixels and the ring of neighbouring pixels around them. The
+// cells of the non-empty tiles lie in pages (textures) of the image's own, in row order, so
+// where a cell lies depends on nothing but the image: an image draws the same pixels whatever
+// was loaded before it, and an image of up to 1024 cells binds one texture.
 struct TiledImage {
   char name[kImageNameSize] = "";  // the name it was requested by; the bank's key
   std::vector<TileCell> tiles;     // non-empty tiles in row order
@@ -43,13 +42,7 @@ struct TiledImage {
   int32_t rows = 0;                // (height + 29) / 30
   std::vector<int32_t> tileIndex;  // rows x cols, row by row: index into tiles, -1 empty
   float width = 0, height = 0;     // image size in pixels
-  bool ownsTextures = false;       // the tiles' textures are the image's own (per-tile storage)
-};
-
-// A shared texture whose cells are handed out in row order and never given back singly.
-struct AtlasPage {
-  Texture texture;
-  int32_t cellsUsed = 0;
+  std::vector<Texture> pages;      // owned: power-of-two sides, at most kMaxAtlasSide
 };
 
 // What a file looked like when it was read: a load that failed is not tried again until this
@@ -80,9 +73,6 @@ struct ImageBank {
   int32_t capacity = 0;            // slots.size(): 1024, then in steps of 1024
   // The first image of each name; the views point into the records' own names.
   std::unordered_map<std::string_view, int32_t> byName;
-  std::vector<AtlasPage> atlases;  // owned; the last one receives new cells
-  int32_t atlasSide = 0;           // texels, fixed when the first page is made
-  TileStorage storage = TileStorage::kAtlas;
   char folder[kImageNameSize] = "";  // see SetImageFolder
   // Names whose load failed, until their file changes or the bank or its folder does.
   std::unordered_map<std::string, ImageFailure> failures;
@@ -96,9 +86,9 @@ extern ImageBank imageBank;
 void SetImageFolder(const char* folder);
 const char* ImageFolder();
 
-// Empties the bank to 1024 free slots. Keeps the tile storage choice.
+// Empties the bank to 1024 free slots.
 void InitImageBank();
-// Deletes every image with its textures and every atlas page, and the slots.
+// Deletes every image with its pages, and the slots.
 void FreeImageBank();
 // What a new project does to the bank: frees it if it holds images, then initialises it.
 void NewProjectImages();
@@ -115,11 +105,15 @@ const char* ImageFailureReason(const char* name, bool* missing = nullptr);
 // is left, with the reason, missing and outOfMemory filled in failure when given (its stamp
 // is left alone). The record is not added to the bank.
 TiledImage* LoadTiledImagePNG(const char* name, ImageFailure* failure = nullptr);
-// Cuts width x height RGBA pixels (row 0 at the top) into tiles stored as imageBank.storage
-// says. Null for a negative size. Free a record the bank does not hold with FreeTiledImage.
+// Cuts width x height RGBA pixels (row 0 at the top) into tiles and puts their cells in pages of
+// the record's own. Null for a negative size. Free a record the bank does not hold with
+// FreeTiledImage.
 TiledImage* TileBuffer(const uint8_t* pixels, int width, int height);
-// Deletes the record and the textures it owns; atlas cells stay taken until FreeImageBank.
+// Deletes the record and its pages.
 void FreeTiledImage(TiledImage* image);
+// The cells along each side (powers of two, at most perSide) of the smallest page that holds
+// count cells: square, or twice as wide as tall.
+void PageShape(int count, int perSide, int* across, int* down);
 // Draws the image centred on the model-view origin, mirrored about its centre by the flags.
 void DrawTiledImage(const TiledImage* image, bool flipH, bool flipV);
 

@@ -1,9 +1,11 @@
-// Cutting images into tiles, the shared atlas pages that hold their cells, and drawing.
+// Cutting images into tiles, the pages of each image that hold their cells, and drawing.
 //
 // NOTE: a quad samples its cell between texels 1 and 31 (texture coordinates 1/32..31/32 of the
 // cell), so linear filtering reads only the cell's own 32 x 32 texels, never a neighbour in the
-// atlas. That is why a cell placed in an atlas draws the same picture as a tile texture of its
-// own, and why the unused texels of a page may stay undefined.
+// page, and the unused texels of a page may hold anything. But the rasteriser's filter weights
+// come from texture coordinates that round differently at different places in a page (by one
+// 1/256 step now and then), so a cell's place must depend on its image alone: pages are never
+// shared, and an image's cells fill its pages in row order.
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -16,16 +18,40 @@
 namespace {
 
 constexpr uint8_t kOutside[4] = {255, 255, 255, 0};  // transparent white
+constexpr size_t kCellBytes = kTileCell * kTileCell * 4;
 
-int AtlasSide() {
+// Cells along a page's side: the atlas side or what the renderer allows, if less.
+int CellsPerPageSide() {
   GLint largest = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-  return std::max(kTileCell, std::min(kMaxAtlasSide, static_cast<int>(largest)));
+  return std::max(1, std::min(kMaxAtlasSide, static_cast<int>(largest)) / kTileCell);
 }
 
-bool AddAtlasPage() {
-  if (imageBank.atlasSide == 0) imageBank.atlasSide = AtlasSide();
-  const int side = imageBank.atlasSide;
+// True when some pixel of tile (row, col)'s cell, its border included, is not fully transparent.
+bool TileVisible(const uint8_t* pixels, int width, int height, int row, int col) {
+  const int x0 = std::max(0, kTileSide * col - 1), x1 = std::min(width, kTileSide * col + 31);
+  const int y0 = std::max(0, kTileSide * row - 1), y1 = std::min(height, kTileSide * row + 31);
+  for (int y = y0; y < y1; ++y) {
+    const uint8_t* p = pixels + (static_cast<size_t>(y) * width + x0) * 4 + 3;
+    for (int x = x0; x < x1; ++x, p += 4) {
+      if (*p != 0) return true;
+    }
+  }
+  return false;
+}
+
+// A page of across x down cells from cells (count of them, row order); false when OpenGL gives
+// no texture.
+bool MakePage(const std::vector<uint8_t>& cells, int count, int across, int down, Texture* page) {
+  const int width = across * kTileCell, height = down * kTileCell;
+  std::vector<uint8_t> texels(static_cast<size_t>(width) * height * 4, 0);
+  for (int k = 0; k < count; ++k) {
+    const int left = (k % across) * kTileCell, top = (k / across) * kTileCell;
+    for (int r = 0; r < kTileCell; ++r) {
+      std::memcpy(&texels[(static_cast<size_t>(top + r) * width + left) * 4],
+                  &cells[k * kCellBytes + static_cast<size_t>(r) * kTileCell * 4], kTileCell * 4);
+    }
+  }
   GLuint name = 0;
   glGenTextures(1, &name);
   if (name == 0) return false;
@@ -34,37 +60,25 @@ bool AddAtlasPage() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-  AtlasPage page;
-  page.texture.textureId = name;
-  page.texture.width = page.texture.height = side;
-  imageBank.atlases.push_back(page);
-  LogMessage("TileBuffer(): new atlas page %i of %ix%i", static_cast<int>(imageBank.atlases.size()),
-             side, side);
-  return true;
-}
-
-// Places a cell in the current atlas page, starting a new page when it is full.
-bool StoreInAtlas(const uint8_t* cell, TileCell* tile) {
-  if (imageBank.atlases.empty() ||
-      imageBank.atlases.back().cellsUsed >= (imageBank.atlasSide / kTileCell) *
-                                                (imageBank.atlasSide / kTileCell)) {
-    if (!AddAtlasPage()) return false;
-  }
-  AtlasPage& page = imageBank.atlases.back();
-  const int perSide = imageBank.atlasSide / kTileCell;
-  tile->texture = page.texture;
-  tile->cellX = (page.cellsUsed % perSide) * kTileCell;
-  tile->cellY = (page.cellsUsed / perSide) * kTileCell;
-  page.cellsUsed += 1;
-  glBindTexture(GL_TEXTURE_2D, page.texture.textureId);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, tile->cellX, tile->cellY, kTileCell, kTileCell, GL_RGBA,
-                  GL_UNSIGNED_BYTE, cell);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               texels.data());
+  page->textureId = name;
+  page->width = width;
+  page->height = height;
   return true;
 }
 
 }  // namespace
+
+void PageShape(int count, int perSide, int* across, int* down) {
+  int a = 1;
+  while (a < perSide && a * a < count) a *= 2;
+  int d = 1;
+  while (d < perSide && a * d < count) d *= 2;
+  *across = a;
+  *down = d;
+}
 
 bool FillTileCell(const uint8_t* pixels, int width, int height, int row, int col, uint8_t* cell) {
   bool visible = false;
@@ -91,20 +105,39 @@ TiledImage* TileBuffer(const uint8_t* pixels, int width, int height) {
   image->cols = (width + kTileSide - 1) / kTileSide;
   image->rows = (height + kTileSide - 1) / kTileSide;
   image->tileIndex.assign(static_cast<size_t>(image->rows) * image->cols, -1);
-  image->ownsTextures = imageBank.storage == TileStorage::kTexturePerTile;
 
-  uint8_t cell[kTileCell * kTileCell * 4];
+  // The non-empty tiles first, so every page's size is known before it is filled.
+  std::vector<int32_t> visible;
   for (int i = 0; i < image->rows; ++i) {
     for (int j = 0; j < image->cols; ++j) {
-      if (!FillTileCell(pixels, width, height, i, j, cell)) continue;
+      if (TileVisible(pixels, width, height, i, j)) visible.push_back(i * image->cols + j);
+    }
+  }
+  const int perSide = CellsPerPageSide();
+  const int perPage = perSide * perSide;
+  std::vector<uint8_t> cells;
+  for (size_t first = 0; first < visible.size(); first += perPage) {
+    const int count = static_cast<int>(std::min<size_t>(perPage, visible.size() - first));
+    int across = 0, down = 0;
+    PageShape(count, perSide, &across, &down);
+    cells.resize(static_cast<size_t>(count) * kCellBytes);
+    for (int k = 0; k < count; ++k) {
+      const int tile = visible[first + k];
+      FillTileCell(pixels, width, height, tile / image->cols, tile % image->cols,
+                   &cells[k * kCellBytes]);
+    }
+    Texture page;
+    if (!MakePage(cells, count, across, down, &page)) {
+      LogMessage("TileBuffer(): no texture for %d tiles; they stay empty", count);
+      continue;
+    }
+    image->pages.push_back(page);
+    for (int k = 0; k < count; ++k) {
       TileCell tile;
-      if (image->ownsTextures) {
-        CreateTexture(tile.texture, cell, kTileCell, kTileCell, kTileTextureFlags);
-      } else if (!StoreInAtlas(cell, &tile)) {
-        continue;  // no texture could be made: the tile stays empty
-      }
-      image->tileIndex[static_cast<size_t>(i) * image->cols + j] =
-          static_cast<int32_t>(image->tiles.size());
+      tile.texture = page;
+      tile.cellX = (k % across) * kTileCell;
+      tile.cellY = (k / across) * kTileCell;
+      image->tileIndex[visible[first + k]] = static_cast<int32_t>(image->tiles.size());
       image->tiles.push_back(tile);
     }
   }
@@ -113,9 +146,7 @@ TiledImage* TileBuffer(const uint8_t* pixels, int width, int height) {
 
 void FreeTiledImage(TiledImage* image) {
   if (image == nullptr) return;
-  if (image->ownsTextures) {
-    for (TileCell& tile : image->tiles) DeleteTexture(tile.texture);
-  }
+  for (Texture& page : image->pages) DeleteTexture(page);
   delete image;
 }
 
@@ -145,9 +176,10 @@ void DrawTiledImage(const TiledImage* image, bool flipH, bool flipV) {
         glBegin(GL_QUADS);
         open = true;
       }
-      const float side = static_cast<float>(tile.texture.width);
-      const float s0 = (tile.cellX + 1) / side, s1 = (tile.cellX + kTileCell - 1) / side;
-      const float t0 = (tile.cellY + 1) / side, t1 = (tile.cellY + kTileCell - 1) / side;
+      const float across = static_cast<float>(tile.texture.width);
+      const float down = static_cast<float>(tile.texture.height);
+      const float s0 = (tile.cellX + 1) / across, s1 = (tile.cellX + kTileCell - 1) / across;
+      const float t0 = (tile.cellY + 1) / down, t1 = (tile.cellY + kTileCell - 1) / down;
       const float x0 = static_cast<float>(kTileSide * j * sx);
       const float x1 = static_cast<float>(kTileSide * (j + 1) * sx);
       const float y0 = static_cast<float>(kTileSide * i * sy);

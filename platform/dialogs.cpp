@@ -29,6 +29,7 @@ const Filter kFilters[kDialogKinds] = {
     {"Project Files (*.tvp)", "*.tvp"},
     {"PNG Files (*.png)", "*.png"},
     {"WAV Files (*.wav)", "*.wav"},
+    {"PNG Files (*.png)", "*.png"},
 };
 
 bool ChooseFile(char* path, DialogKind kind, bool save) {
@@ -75,6 +76,19 @@ SaveChangesAnswer AskSaveChanges(const char* question) {
 }
 
 void ClearRememberedFileNames() { std::memset(rememberedNames, 0, sizeof rememberedNames); }
+
+const char* RememberedFileName(DialogKind kind) {
+  if (kind < 0 || kind >= kDialogKinds) return "";
+  return rememberedNames[kind];
+}
+
+void SetRememberedFileName(DialogKind kind, const char* path) {
+  if (kind < 0 || kind >= kDialogKinds) return;
+  const int length = std::snprintf(rememberedNames[kind], kDialogPathSize, "%s",
+                                   path != nullptr ? path : "");
+  // A name cut short would propose a file nobody chose: propose none instead.
+  if (length < 0 || length >= kDialogPathSize) rememberedNames[kind][0] = '\0';
+}
 
 bool ScriptedDialogs::ChooseFile(const FileDialogRequest& request, char* path) {
   requests.push_back(request);

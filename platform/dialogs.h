@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-// The three kinds of file dialog; each remembers the last name chosen for it.
-enum DialogKind : int { kProjectFiles = 0, kPngFiles = 1, kWavFiles = 2 };
-constexpr int kDialogKinds = 3;
+// The kinds of file dialog; each remembers the last name chosen for it. Exported pictures are
+// PNG files too, but keep a name of their own, so an export never proposes an image's name.
+enum DialogKind : int { kProjectFiles = 0, kPngFiles = 1, kWavFiles = 2, kExportFiles = 3 };
+constexpr int kDialogKinds = 4;
 constexpr int kDialogPathSize = 512;
 
 // The answer to "Save changes to NAME?"; kUnavailable when no question could be shown at all.
@@ -49,6 +50,9 @@ void ShowMessage(const char* caption, const char* text, bool warning);
 SaveChangesAnswer AskSaveChanges(const char* question);
 // Empties the remembered names of every kind (done before the first dialog opens).
 void ClearRememberedFileNames();
+// The name a kind's next dialog starts with ("" for none), and a way to propose one.
+const char* RememberedFileName(DialogKind kind);
+void SetRememberedFileName(DialogKind kind, const char* path);
 
 // Test backend: answers come from queues the test fills; every request and message is recorded.
 struct ScriptedDialogs : DialogBackend {

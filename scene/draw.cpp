@@ -56,6 +56,7 @@ void QueueImage(const ImageEntry* entry, const Matrix& matrix, float level) {
   }
   QueuedImage& queued = list.images[list.count];
   queued.entry = entry;
+  queued.unloaded = false;
   std::memcpy(queued.matrix, matrix.m, sizeof queued.matrix);
   list.order[list.count] = SortEntry{list.count, level};
   list.count += 1;
@@ -227,14 +228,15 @@ void SortQueue() {
 }
 
 void DrawQueue() {
-  const ImageDrawList& list = imageDrawList;
+  ImageDrawList& list = imageDrawList;
   const int count = std::clamp(list.count, 0, kMaxImageDraws);
   glPushMatrix();
   for (int k = 0; k < count; ++k) {
-    const QueuedImage& queued = list.images[list.order[k].index];
+    QueuedImage& queued = list.images[list.order[k].index];
     if (queued.entry == nullptr) continue;
     glLoadMatrixf(queued.matrix);
     const TiledImage* image = GetImage(queued.entry->file);
+    queued.unloaded = image == nullptr;
     if (image != nullptr) DrawTiledImage(image, queued.entry->flipH, queued.entry->flipV);
   }
   glPopMatrix();

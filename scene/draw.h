@@ -15,6 +15,7 @@ constexpr int kMaxImageDraws = 1000;  // images one picture can hold; later ones
 struct QueuedImage {
   const ImageEntry* entry = nullptr;  // in the tree, which does not change before DrawQueue
   float matrix[16] = {};              // model-view when queued, column-major as OpenGL keeps it
+  bool unloaded = false;              // set by DrawQueue: the bank could not give the image
 };
 
 // A queued image's place in painting order.
@@ -52,7 +53,8 @@ void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parent
                 bool editView = false);
 // Orders the queue by ascending level; equal levels keep their queue order (tree order).
 void SortQueue();
-// Paints the queued images in sorted order; images the bank cannot load are skipped.
+// Paints the queued images in sorted order; images the bank cannot load are skipped and marked
+// unloaded.
 void DrawQueue();
 // The level bar's 20 x 3 marks for object and its whole subtree, hidden objects included,
 // in the current toolkit region.

@@ -2,9 +2,11 @@
 // made, its files compared byte for byte with the editor's export of the same project, and its
 // exit status and one-line messages when something is wrong.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <png.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,32 +14,9 @@
 #include "project/project_file.h"
 #include "tests/audio_fixtures.h"
 #include "tests/export_fixture.h"
+#include "tests/program_run.h"
 
 namespace {
-
-struct ProgramRun {
-  int status = -1;
-  std::string output;  // stdout and stderr
-  int lines = 0;
-};
-
-// Runs the program with arguments (already quoted) from directory, with no display.
-ProgramRun RunTavoka(const std::string& directory, const std::string& arguments) {
-  const std::string command = "cd '" + directory +
-                              "' && env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 5 60 '" +
-                              TAVOKA_BINARY + "' " + arguments + " 2>&1";
-  ProgramRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
-    run.output += buffer;
-    ++run.lines;
-  }
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 class BatchExport : public ExportTest {
  protected:
@@ -180,10 +159,90 @@ TEST_F(BatchExport, FailuresExitNonZeroWithOneLine) {
   EXPECT_FALSE(Exists("x_frame0000.png"));
 }
 
+// A project that shows images which cannot be loaded: the export completes without them and
+// names them; with --strict nothing is written and the status is 3.
+TEST_F(BatchExport, ImagesThatCannotBeLoadedAreNamedAndStrictStopsBeforeWriting) {
+  ASSERT_TRUE(Open(PathOf("walk.tvp")));
+  AddImageObject("gone.png", 0, 0);
+  AddImageObject("broken.png", 10, 0);
+  AddImageObject("gone.png", 20, 0);
+  ASSERT_TRUE(WriteFileBytes(PathOf("broken.png"), {'n', 'o', 't', ' ', 'p', 'n', 'g'}));
+  ASSERT_TRUE(SaveProject(PathOf("holes.tvp").c_str()));
+
+  ProgramRun run = RunTavoka(directory_.string(), "--export holes.tvp --strict");
+  EXPECT_EQ(run.status, 3) << run.output;
+  EXPECT_EQ(run.lines, 1) << run.output;
+  EXPECT_NE(run.output.find("could not be loaded: broken.png, gone.png"), std::string::npos)
+      << run.output;
+  EXPECT_FALSE(Exists("holes_frame0000.png"));
+  EXPECT_FALSE(Exists("holes_audio.wav"));
+
+  run = RunTavoka(directory_.string(), "--export holes.tvp");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("Export completed, but these images could not be loaded: broken.png, "
+                            "gone.png\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_TRUE(Exists("holes_frame0004.png"));
+
+  // The same project without the missing pictures on screen passes the strict check.
+  run = RunTavoka(directory_.string(), "--export walk.tvp --strict --output strict.png");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find("could not be loaded"), std::string::npos) << run.output;
+}
+
+// A killed export (SIGKILL, as a crash or a power cut ends it) leaves every file of the export's
+// names either as the last whole export left it or whole and new, never empty or cut short; the
+// next export removes the temporary files the killed one left.
+TEST_F(BatchExport, AKilledExportLeavesEveryFileOldOrWhole) {
+  // Noise over the whole picture takes long to encode, so the kill finds pictures being written.
+  RgbaImage noise(kExportWidth, kExportHeight, Rgba{0, 0, 0, 255});
+  std::mt19937 random(5);
+  for (size_t i = 0; i < noise.pixels.size(); ++i) {
+    if (i % 4 != 3) noise.pixels[i] = static_cast<uint8_t>(random());
+  }
+  ASSERT_TRUE(WritePngFile(PathOf("noise.png"), noise, PngFormat{PNG_COLOR_TYPE_RGB_ALPHA, 8}));
+  ASSERT_TRUE(Open(PathOf("walk.tvp")));
+  AddImageObject("noise.png", 0, 0);
+  ASSERT_TRUE(SaveProject(PathOf("slow.tvp").c_str()));
+  std::filesystem::create_directory(PathOf("out"));
+  const std::string frames = " --frames 0-19 --output out/slow.png";
+  ProgramRun run = RunTavoka(directory_.string(), "--export slow.tvp" + frames);
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::vector<std::vector<uint8_t>> old;
+  for (int i = 0; i < 20; ++i) old.push_back(ReadFileBytes(PathOf("out/" + FrameName("slow", i))));
+  const std::vector<uint8_t> oldSound = ReadFileBytes(PathOf("out/slow_audio.wav"));
+
+  run = KillTavokaAt(directory_.string(), "--export slow.tvp --scale 2 --motion-blur" + frames,
+                     "frame 5 of 20");
+  ASSERT_EQ(run.status, 0) << "killed while it ran: " << run.output;
+  int renewed = 0;
+  for (int i = 0; i < 20; ++i) {
+    const std::string name = "out/" + FrameName("slow", i);
+    const std::vector<uint8_t> bytes = ReadFileBytes(PathOf(name));
+    ASSERT_FALSE(bytes.empty()) << name;
+    if (bytes == old[i]) continue;
+    RgbImage picture;
+    EXPECT_TRUE(ReadPngRgb(PathOf(name).c_str(), &picture)) << name << " is cut short";
+    EXPECT_EQ(picture.width, 2 * kExportWidth) << name;
+    ++renewed;
+  }
+  EXPECT_LE(renewed, 4);
+  EXPECT_TRUE(ReadFileBytes(PathOf("out/slow_audio.wav")) == oldSound);
+
+  run = RunTavoka(directory_.string(),
+                  "--export slow.tvp --frames 0-0 --pictures-only --output out/slow.png");
+  ASSERT_EQ(run.status, 0) << run.output;
+  for (const auto& entry : std::filesystem::directory_iterator(PathOf("out"))) {
+    EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+  }
+}
+
 TEST_F(BatchExport, HelpDescribesTheExport) {
   const ProgramRun run = RunTavoka(directory_.string(), "--help");
   EXPECT_EQ(run.status, 0);
-  for (const char* word : {"--export", "--output", "--motion-blur", "--frames", "--sound-only"}) {
+  for (const char* word : {"--export", "--output", "--motion-blur", "--frames", "--sound-only",
+                           "--scale", "--number-from", "--pictures-only", "--strict"}) {
     EXPECT_NE(run.output.find(word), std::string::npos) << word;
   }
 }

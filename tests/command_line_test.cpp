@@ -121,4 +121,35 @@ TEST(CommandLine, RefusesFrameRangesThatAreNotTwoOrderedFramesOfTheModel) {
   EXPECT_FALSE(Parse({"--output", "x.png"}, &options, &error));
 }
 
+TEST(CommandLine, ScaleNumberingStrictAndPicturesOnlyBelongToAPictureExport) {
+  CommandLine options;
+  std::string error;
+  ASSERT_TRUE(Parse({"--export", "w.tvp", "--scale", "4", "--number-from", "9999", "--strict",
+                     "--pictures-only"},
+                    &options, &error))
+      << error;
+  EXPECT_EQ(options.scale, 4);
+  EXPECT_EQ(options.numberFrom, 9999);
+  EXPECT_TRUE(options.strict);
+  EXPECT_TRUE(options.picturesOnly);
+  ASSERT_TRUE(Parse({"--export", "w.tvp"}, &options, &error));
+  EXPECT_EQ(options.scale, 1);
+  EXPECT_EQ(options.numberFrom, 0);
+
+  const std::vector<std::vector<std::string>> refused = {
+      {"--scale", "0"},        {"--scale", "5"},          {"--scale", "2x"},
+      {"--scale", "-1"},       {"--scale"},               {"--number-from", "10000"},
+      {"--number-from", "-3"}, {"--number-from", "1e3"},  {"--number-from", ""},
+      {"--sound-only", "--scale", "2"}, {"--sound-only", "--number-from", "4"},
+      {"--sound-only", "--pictures-only"}};
+  for (std::vector<std::string> words : refused) {
+    words.insert(words.begin(), {"--export", "w.tvp"});
+    EXPECT_FALSE(Parse(words, &options, &error)) << words[2];
+    EXPECT_NE(error.find(words[2] == "--sound-only" ? words[3] : words[2]), std::string::npos)
+        << error;
+  }
+  EXPECT_FALSE(Parse({"w.tvp", "--strict"}, &options, &error));
+  EXPECT_NE(error.find("--strict works only with --export"), std::string::npos) << error;
+}
+
 }  // namespace

@@ -557,7 +557,7 @@ TEST_F(ExportCommand, ExportWritesThePlayRangeRestoresTheFrameAndIsNotPresented)
   EXPECT_FALSE(RunCommand(kCommandExport));
   ASSERT_EQ(dialogs.requests.size(), 1u);
   EXPECT_TRUE(dialogs.requests[0].save);
-  EXPECT_EQ(dialogs.requests[0].kind, kPngFiles);
+  EXPECT_EQ(dialogs.requests[0].kind, kExportFiles);
   for (const char* name : {"walk_frame0000.png", "walk_frame0001.png", "walk_frame0002.png",
                            "walk_audio.wav"}) {
     EXPECT_TRUE(fs::exists(folder + "/" + name)) << name;

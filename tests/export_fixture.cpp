@@ -61,13 +61,15 @@ float ExportTest::PoseX(SceneObject* object, int frame, float fraction) {
 }
 
 bool ExportTest::Export(const std::string& name, int start, int end, bool blur,
-                        ExportResult* result, int threads, ExportProgress progress, void* data) {
+                        ExportResult* result, int threads, ExportProgress progress, void* data,
+                        int scale) {
   char path[kDialogPathSize];
   std::snprintf(path, sizeof path, "%s", PathOf(name).c_str());
   ExportOptions options;
   options.encoderThreads = threads;
   options.progress = progress;
   options.progressData = data;
+  options.scale = scale;
   return ExportAnimation(path, start, end, blur, options, result);
 }
 

@@ -28,9 +28,11 @@ class ExportTest : public ImageTest {
   // The object's pivot x in the scene at frame + fraction, as the export evaluates it.
   static float PoseX(SceneObject* object, int frame, float fraction);
 
-  // ExportAnimation with the base path name in the work directory; threads as ExportOptions.
+  // ExportAnimation with the base path name in the work directory; threads and scale as
+  // ExportOptions.
   bool Export(const std::string& name, int start, int end, bool blur, ExportResult* result,
-              int threads = -1, ExportProgress progress = nullptr, void* data = nullptr);
+              int threads = -1, ExportProgress progress = nullptr, void* data = nullptr,
+              int scale = 1);
   // Exported picture index of base name, or an empty image when it cannot be read.
   RgbImage Frame(const std::string& name, int index) const;
   std::string FrameName(const std::string& name, int index) const;

@@ -96,6 +96,47 @@ TEST_F(ExportTest, ARangeEndingBeforeItsStartWritesNothingAndSaysSo) {
   EXPECT_EQ(dialogs_.messages[0].caption, "Error");
 }
 
+// Images that cannot be loaded and images beyond the 1000 a picture holds leave the export
+// complete, but the result names them and the frames that lost images.
+TEST_F(ExportTest, PicturesLackingImagesCompleteAndSayWhichAndWhere) {
+  AddImageObject("red.png", 0, 0);
+  AddImageObject("nowhere.png", 50, 0);
+  AddImageObject("broken.png", 90, 0);
+  AddImageObject("nowhere.png", 120, 0);
+  ASSERT_TRUE(WriteFileBytes(PathOf("broken.png"), {0x89, 'P', 'N', 'G', 0, 0}));
+  // With those 4, 1002 images on frames 1 and 2 and 1001 on frame 4; at most 1000 elsewhere.
+  for (int i = 0; i < 998; ++i) {
+    if (i % 50 == 0) {
+      ASSERT_NE(CreateObject(nullptr), nullptr);
+    }
+    SceneObject* object = CreateObject(project.root->children[project.root->childCount - 1]);
+    ASSERT_NE(object, nullptr);
+    ImageTrack& track = *object->children[0]->images;
+    const int entry = AddImageEntry(track, "red", "red.png") + 1;
+    for (int frame : {1, 2}) SetFrameImage(track, frame, entry);
+    if (i < 997) SetFrameImage(track, 4, entry);
+    if (i < 990) SetFrameImage(track, 0, entry);
+  }
+  ExportResult result;
+  EXPECT_TRUE(Export("walk", 0, 4, false, &result));
+  EXPECT_EQ(result.outcome, ExportOutcome::kCompleted);
+  EXPECT_TRUE(result.warnings);
+  EXPECT_EQ(result.unloadedImages, (std::vector<std::string>{"broken.png", "nowhere.png"}));
+  EXPECT_EQ(result.droppedImages, 5);
+  EXPECT_EQ(result.framesWithDroppedImages, (std::vector<int32_t>{1, 2, 4}));
+  EXPECT_STREQ(result.message,
+               "Export completed, but these images could not be loaded: broken.png, nowhere.png; "
+               "and 5 images were left out on frames 1-2, 4, as a picture holds at most 1000 "
+               "images");
+  EXPECT_EQ(Files().size(), 7u) << "every picture, the broken image and the sound";
+
+  ReportExport(result);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].caption, "Warning");
+  EXPECT_TRUE(dialogs_.messages[0].warning);
+  EXPECT_EQ(dialogs_.messages[0].text, result.message);
+}
+
 struct Progress {
   std::vector<std::pair<int, int>> calls;
   int stopAt = -1;
@@ -134,7 +175,10 @@ TEST_F(ExportTest, ProgressComesBeforeEveryPictureAndCanStopTheExport) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0].caption, "Info");
   EXPECT_FALSE(dialogs_.messages[0].warning);
-  ReportExport(ExportResult{ExportOutcome::kCompleted, 3, 3, "Export completed"});
+  ExportResult completed;
+  completed.outcome = ExportOutcome::kCompleted;
+  std::snprintf(completed.message, sizeof completed.message, "Export completed");
+  ReportExport(completed);
   EXPECT_EQ(dialogs_.messages[1].text, "Export completed");
   EXPECT_EQ(dialogs_.messages[1].caption, "Info");
 }

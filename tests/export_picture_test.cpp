@@ -157,6 +157,47 @@ TEST_F(ExportTest, MotionBlurAveragesSixteenInstantsAndLeavesStillImagesAlone) {
       << "the still image is the same with and without blur";
 }
 
+// Pictures of 2 x 640 by 2 x 480: the camera frames the same scene at two pixels per unit, so
+// the larger picture taken down to half size is the smaller one, motion blur included.
+TEST_F(ExportTest, ALargerPictureFramesTheSameSceneAtMorePixelsPerUnit) {
+  SceneObject* mover = AddImageObject("red.png", -256, 0);
+  AddCornerKey(mover, 2, 256, 0);
+  AddImageObject("blue.png", 0, 150);
+  project.camera->keys->keys[0].position = Vec3{100, 10, 0};
+  project.camera->keys->keys[0].rotation = 7;
+  for (bool blur : {false, true}) {
+    ASSERT_TRUE(Export("one", 1, 1, blur, nullptr));
+    ExportResult result;
+    ASSERT_TRUE(Export("two", 1, 1, blur, &result, -1, nullptr, nullptr, 2));
+    const RgbImage one = Frame("one", 0), two = Frame("two", 0);
+    ASSERT_EQ(two.width, 2 * kExportWidth);
+    ASSERT_EQ(two.height, 2 * kExportHeight);
+    ASSERT_EQ(one.width, kExportWidth);
+
+    RgbImage half;
+    half.width = kExportWidth;
+    half.height = kExportHeight;
+    half.rgb.resize(one.rgb.size());
+    for (int y = 0; y < kExportHeight; ++y) {
+      for (int x = 0; x < kExportWidth; ++x) {
+        for (int c = 0; c < 3; ++c) {
+          int sum = 0;
+          for (int k = 0; k < 4; ++k) {
+            sum += two.rgb[((2 * y + k / 2) * static_cast<size_t>(two.width) + 2 * x + k % 2) * 3 + c];
+          }
+          half.rgb[(static_cast<size_t>(y) * kExportWidth + x) * 3 + c] = static_cast<uint8_t>((sum + 2) / 4);
+        }
+      }
+    }
+    // Only the images' edges may differ: each size rounds its own edge pixels.
+    const ImageDifference close = CompareImages(one, half, 8);
+    EXPECT_LT(close.differingPixels, 800) << "blur " << blur << ": " << close.firstDifference;
+    int coloured = 0;
+    for (size_t i = 0; i < one.rgb.size(); i += 3) coloured += one.rgb[i + 1] < 128;
+    EXPECT_GT(coloured, 5000) << "both images are in the picture";
+  }
+}
+
 TEST_F(ExportTest, HiddenObjectsAndTheEditingMarksStayOutOfThePicture) {
   SceneObject* hidden = AddImageObject("red.png", 0, 0);
   hidden->hidden = 1;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "app/app.h"
@@ -28,6 +29,15 @@ void EnsureGLContext() {
 void StartEditor() {
   EnsureGLContext();
   if (!editorUp) {
+    // The editor reads the user's settings at start-up: never the real user's.
+    static char settingsHome[] = "/tmp/tavoka_settings_XXXXXX";
+    if (mkdtemp(settingsHome) != nullptr) {
+      setenv("XDG_CONFIG_HOME", settingsHome, 1);
+      std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(settingsHome, ignored);
+      });
+    }
     if (!InitApplication()) std::abort();
     editorUp = true;
   } else {

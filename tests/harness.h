@@ -6,7 +6,9 @@
 
 // Opens the offscreen window and context once per process.
 void EnsureGLContext();
-// EnsureGLContext, then InitApplication once per process; later calls start a new project.
+// EnsureGLContext, then InitApplication once per process (with XDG_CONFIG_HOME pointing at a
+// fresh temporary folder, so the user's own settings play no part); later calls start a new
+// project.
 void StartEditor();
 // Runs count main-loop passes; false if one of them ended the loop.
 bool RunPasses(int count);

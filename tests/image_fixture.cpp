@@ -184,7 +184,6 @@ void ImageTest::SetUp() {
   workPath_ = directory_.string() + "/";
   previousFolder_ = ImageFolder();
   SetImageFolder(workPath_.c_str());
-  imageBank.storage = TileStorage::kAtlas;
   FreeImageBank();
   InitImageBank();
   exporting = false;
@@ -195,7 +194,6 @@ void ImageTest::SetUp() {
 
 void ImageTest::TearDown() {
   FreeImageBank();
-  imageBank.storage = TileStorage::kAtlas;
   SetImageFolder(previousFolder_.c_str());
   std::error_code ignored;
   fs::remove_all(directory_, ignored);

@@ -103,33 +103,30 @@ TEST(TileCells, CellHoldsTheTileAndTheRingOfNeighbouringPixels) {
 }
 
 TEST_F(Tiles, SizesGiveColumnsRowsAndNonEmptyTiles) {
-  for (TileStorage storage : {TileStorage::kAtlas, TileStorage::kTexturePerTile}) {
-    imageBank.storage = storage;
-    TiledImage* one = Tile(RgbaImage(30, 30, kRed));
-    EXPECT_EQ(one->cols, 1);
-    EXPECT_EQ(one->rows, 1);
-    EXPECT_EQ(one->tiles.size(), 1u);
-    EXPECT_EQ(one->width, 30.0f);
+  TiledImage* one = Tile(RgbaImage(30, 30, kRed));
+  EXPECT_EQ(one->cols, 1);
+  EXPECT_EQ(one->rows, 1);
+  EXPECT_EQ(one->tiles.size(), 1u);
+  EXPECT_EQ(one->width, 30.0f);
 
-    TiledImage* two = Tile(RgbaImage(31, 30, kRed));
-    EXPECT_EQ(two->cols, 2);
-    EXPECT_EQ(two->rows, 1);
-    EXPECT_EQ(two->tiles.size(), 2u);
-    EXPECT_EQ(two->tileIndex, (std::vector<int32_t>{0, 1}));
+  TiledImage* two = Tile(RgbaImage(31, 30, kRed));
+  EXPECT_EQ(two->cols, 2);
+  EXPECT_EQ(two->rows, 1);
+  EXPECT_EQ(two->tiles.size(), 2u);
+  EXPECT_EQ(two->tileIndex, (std::vector<int32_t>{0, 1}));
 
-    // One opaque pixel at (30, 30) lies in the border of four tiles; the rest stay empty.
-    RgbaImage dot(100, 100, Rgba{0, 0, 0, 0});
-    dot.Set(30, 30, kRed);
-    TiledImage* dotted = Tile(dot);
-    EXPECT_EQ(dotted->cols, 4);
-    EXPECT_EQ(dotted->tiles.size(), 4u);
-    EXPECT_EQ(dotted->tileIndex, (std::vector<int32_t>{0, 1, -1, -1, 2, 3, -1, -1, -1, -1, -1,
-                                                       -1, -1, -1, -1, -1}));
-    std::set<uint32_t> textures;
-    for (const TileCell& tile : dotted->tiles) textures.insert(tile.texture.textureId);
-    EXPECT_EQ(textures.size(), storage == TileStorage::kAtlas ? 1u : 4u);
-    for (TiledImage* image : {one, two, dotted}) FreeTiledImage(image);
-  }
+  // One opaque pixel at (30, 30) lies in the border of four tiles; the rest stay empty.
+  RgbaImage dot(100, 100, Rgba{0, 0, 0, 0});
+  dot.Set(30, 30, kRed);
+  TiledImage* dotted = Tile(dot);
+  EXPECT_EQ(dotted->cols, 4);
+  EXPECT_EQ(dotted->tiles.size(), 4u);
+  EXPECT_EQ(dotted->tileIndex, (std::vector<int32_t>{0, 1, -1, -1, 2, 3, -1, -1, -1, -1, -1,
+                                                     -1, -1, -1, -1, -1}));
+  std::set<uint32_t> textures;
+  for (const TileCell& tile : dotted->tiles) textures.insert(tile.texture.textureId);
+  EXPECT_EQ(textures.size(), 1u);
+  for (TiledImage* image : {one, two, dotted}) FreeTiledImage(image);
 }
 
 TEST_F(Tiles, FullyTransparentImageHasNoTexturesAndDrawsNothing) {
@@ -141,7 +138,7 @@ TEST_F(Tiles, FullyTransparentImageHasNoTexturesAndDrawsNothing) {
   EXPECT_EQ(image->rows, 3);
   EXPECT_TRUE(image->tiles.empty());
   EXPECT_EQ(image->tileIndex, std::vector<int32_t>(12, -1));
-  EXPECT_TRUE(imageBank.atlases.empty());
+  EXPECT_TRUE(image->pages.empty());
 
   glTranslatef(300, 200, 0);
   DrawTiledImage(image, false, false);
@@ -476,23 +473,26 @@ TEST_F(Bank, GrowsBySlotsAndFindsEveryImageAgain) {
 
 TEST_F(Bank, NewProjectEmptiesTheBankAndItsTextures) {
   ASSERT_TRUE(WritePngFile(PathOf("a.png"), RgbaImage(50, 50, kRed), kRgba8));
-  imageBank.storage = TileStorage::kTexturePerTile;
-  TiledImage* own = GetImage("a.png");
-  ASSERT_NE(own, nullptr);
-  const uint32_t tileTexture = own->tiles[0].texture.textureId;
+  ASSERT_TRUE(WritePngFile(PathOf("b.png"), RgbaImage(40, 90, kRed), kRgba8));
+  TiledImage* first = GetImage("a.png");
+  ASSERT_NE(first, nullptr);
+  const uint32_t freedPage = first->pages[0].textureId;
   FreeImageBank();
   InitImageBank();
-  imageBank.storage = TileStorage::kAtlas;
-  ASSERT_NE(GetImage("a.png"), nullptr);
-  const uint32_t page = imageBank.atlases[0].texture.textureId;
+  const TiledImage* a = GetImage("a.png");
+  const TiledImage* b = GetImage("b.png");
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(b, nullptr);
+  const uint32_t page = a->pages[0].textureId, otherPage = b->pages[0].textureId;
   EXPECT_TRUE(glIsTexture(page));
+  EXPECT_NE(page, otherPage);
 
   NewProjectImages();
   EXPECT_EQ(imageBank.count, 0);
   EXPECT_EQ(imageBank.capacity, kBankGrowth);
-  EXPECT_TRUE(imageBank.atlases.empty());
   EXPECT_FALSE(glIsTexture(page));
-  EXPECT_FALSE(glIsTexture(tileTexture));
+  EXPECT_FALSE(glIsTexture(otherPage));
+  EXPECT_FALSE(glIsTexture(freedPage));
   EXPECT_NE(GetImage("a.png"), nullptr);  // loads again from the file
 }
 

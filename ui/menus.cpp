@@ -26,21 +26,24 @@ const MenuEntryList kMenus[kMenuCount] = {
     // The file commands follow the view's own entries; the recent projects are added to them
     // when the menu opens.
     {130,
-     9,
+     10,
      {"edit view", "camera view", "reset edit view", "export animation",
-      "export with motion blur", "new project", "open...", "save", "save as..."}},
+      "export with motion blur", "new project", "open...", "save", "save as...",
+      "export size..."}},
     {100, 3, {"reset pan", "rename", "delete [DEL]"}},
     {120, 2, {"import sound", "mute/unmute"}},
     {120,
      8,
      {"10 fps", "12 fps", "15 fps", "24 fps (film)", "25 fps (PAL/2)", "30 fps (NTSC/2)",
       "50 fps (PAL)", "60 fps (NTSC)"}},
+    {100, 4, {"640 x 480", "1280 x 960", "1920 x 1440", "2560 x 1920"}},
 };
 
 void OpenMenu(int menuId) {
   if (menuId < 0 || menuId >= kMenuCount) return;
   ui->menuOpen = 1;
   ui->menuId = menuId;
+  ui->menuMarked = -1;
   ui->menuX = ui->mouseX - 10;
   ui->menuY = ui->mouseY - 4;
   ui->extraCount = 0;
@@ -113,6 +116,7 @@ int ContextMenu() {
     FillRect(c.menuX, top, width, kMenuEntryHeight, hover ? 8 : 9);
     DrawText(c.menuX + 3, top + 1, hover ? 9 : 6,
              own ? menu.labels[i] : c.extraLabels[i - menu.count]);
+    if (i == c.menuMarked) FillRect(c.menuX + width - 9, top + 3, 4, 4, hover ? 9 : 6);
   }
   DrawOutline(c.menuX, c.menuY, width, height + 1, 6);
   FillRectAlpha(c.menuX + 2, c.menuY + height + 1, width - 4, 2, 1, 0.15f);

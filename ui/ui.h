@@ -25,7 +25,7 @@ constexpr int kGlyphCells = 110;  // cell g holds character g + 32; 96..101 hold
 constexpr int kEditSavedSize = 128;
 constexpr int kMaxEditLength = 47;   // characters a text field takes, the cursor not counted
 constexpr int kDoubleClickFrames = 20;
-constexpr int kMenuCount = 14;
+constexpr int kMenuCount = 15;
 constexpr int kMenuEntryHeight = 10;
 constexpr int kMaxMenuEntries = 10;   // entry i of menu m yields 10 m + i
 constexpr int kMaxExtraEntries = 8;   // entries an opener adds after a menu's own
@@ -130,6 +130,9 @@ struct UiContext {
   int32_t extraCount = 0;
   char extraLabels[kMaxExtraEntries][kExtraLabelSize] = {};
   int32_t extraCodes[kMaxExtraEntries] = {};
+  // The entry of a choice menu that holds the current choice, marked while the menu is open;
+  // -1 none. OpenMenu clears it; whoever opens a choice menu sets it right after.
+  int32_t menuMarked = -1;
 
   // Skin
   float palette[kPaletteSize][3] = {};
