@@ -1,6 +1,7 @@
 #include "app/batch_export.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -40,11 +41,21 @@ int ExportProject(const CommandLine& options) {
     startFrame = options.firstFrame;
     endFrame = options.lastFrame;
   }
-  // The same buffer the save dialog fills for the menu export.
+  // The same buffer the save dialog fills for the menu export. A video without --output is
+  // named after the project with the format's extension, never the project file itself.
   char path[kDialogPathSize];
-  const char* output = options.outputPath != nullptr ? options.outputPath : options.projectPath;
-  const int length = std::snprintf(path, sizeof path, "%s", output);
-  if (length < 0 || length >= static_cast<int>(sizeof path)) {
+  int length = 0;
+  if (options.outputPath != nullptr) {
+    length = std::snprintf(path, sizeof path, "%s", options.outputPath);
+  } else if (options.format != ExportFileFormat::kFromPath &&
+             options.format != ExportFileFormat::kPng) {
+    NameWithExtensionOf(options.projectPath, ExportFormatExtension(options.format), path,
+                        sizeof path);
+    length = static_cast<int>(std::strlen(path));
+  } else {
+    length = std::snprintf(path, sizeof path, "%s", options.projectPath);
+  }
+  if (length < 0 || length >= static_cast<int>(sizeof path) - 1) {
     std::fprintf(stderr, "tavoka: the output path is longer than %d bytes\n",
                  kDialogPathSize - 1);
     return 1;
@@ -71,6 +82,7 @@ int ExportProject(const CommandLine& options) {
     }
   }
   ExportOptions exportOptions;
+  exportOptions.format = options.format;
   exportOptions.progress = PrintProgress;
   exportOptions.scale = options.scale;
   exportOptions.numberFrom = options.numberFrom;
@@ -80,12 +92,24 @@ int ExportProject(const CommandLine& options) {
     return 1;
   }
   if (result.warnings) std::fprintf(stderr, "tavoka: %s\n", result.message);
+  const ExportFileFormat written =
+      options.format != ExportFileFormat::kFromPath ? options.format : ExportFormatOfPath(path);
   const int first = options.numberFrom, last = options.numberFrom + result.framesWritten - 1;
-  std::fprintf(stderr, "tavoka: Export completed: %d frames of %d x %d %s_frame%.4i.png .. "
-               "%s_frame%.4i.png%s%s%s\n",
-               result.framesWritten, kExportWidth * options.scale, kExportHeight * options.scale,
-               path, first, path, last, options.picturesOnly ? "" : ", sound ",
-               options.picturesOnly ? "" : path, options.picturesOnly ? "" : "_audio.wav");
+  if (written != ExportFileFormat::kPng) {
+    std::fprintf(stderr, "tavoka: Export completed: %d frames of %d x %d at %d fps%s in %s\n",
+                 result.framesWritten, kExportWidth * options.scale,
+                 kExportHeight * options.scale, project.fps,
+                 written == ExportFileFormat::kGif || options.picturesOnly ? "" : " with sound",
+                 path);
+  } else {
+    std::fprintf(stderr,
+                 "tavoka: Export completed: %d frames of %d x %d %s_frame%.4i.png .. "
+                 "%s_frame%.4i.png%s%s%s\n",
+                 result.framesWritten, kExportWidth * options.scale,
+                 kExportHeight * options.scale, path, first, path, last,
+                 options.picturesOnly ? "" : ", sound ", options.picturesOnly ? "" : path,
+                 options.picturesOnly ? "" : "_audio.wav");
+  }
   // An image that vanished while the export ran still fails a strict export.
   if (options.strict && !result.unloadedImages.empty()) return kExitImagesMissing;
   return 0;

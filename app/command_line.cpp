@@ -159,6 +159,14 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
       }
       exportOnly = true;
       exportOption = arg;
+    } else if (std::strcmp(arg, "--format") == 0) {
+      if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
+      if (!ParseExportFormat(value, &options->format)) {
+        std::snprintf(error, errorSize, "--format takes png, mp4, webm or gif, not '%s'", value);
+        return false;
+      }
+      exportOnly = true;
+      exportOption = arg;
     } else if (std::strcmp(arg, "--frames") == 0) {
       if (!TakeValue(argc, argv, &i, &value, error, errorSize)) return false;
       if (!ParseFrameRange(value, &options->firstFrame, &options->lastFrame, error, errorSize)) {
@@ -186,6 +194,16 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* options, char* error, 
                   options->recent ? "--recent" : "--ui-scale");
     return false;
   }
+  // A film is one file: it has no picture numbers, and its sound is inside it.
+  const ExportFileFormat format = options->format != ExportFileFormat::kFromPath
+                                      ? options->format
+                                      : ExportFormatOfPath(options->outputPath);
+  if (format != ExportFileFormat::kPng && (options->numberFrom != 0 || options->soundOnly)) {
+    std::snprintf(error, errorSize, "%s writes PNG pictures or their WAV file, not a %s video",
+                  options->soundOnly ? "--sound-only" : "--number-from",
+                  ExportFormatExtension(format) + 1);
+    return false;
+  }
   if (options->soundOnly) {
     const char* pictureOption = options->motionBlur      ? "--motion-blur"
                                 : options->scale != 1    ? "--scale"
@@ -205,18 +223,25 @@ const char* UsageText() {
   return "Usage: tavoka [options] [PROJECT.tvp]\n"
          "       tavoka --export PROJECT.tvp [--output PATH] [--motion-blur] [--frames A-B]\n"
          "                               [--scale N] [--number-from N] [--pictures-only]\n"
-         "                               [--strict]\n"
+         "                               [--strict] [--format png|mp4|webm|gif]\n"
          "       tavoka --export PROJECT.tvp --sound-only [--output PATH] [--frames A-B]\n"
          "\n"
          "Tavoka, an editor for 2D cut-out animation. Opens PROJECT.tvp, or a new project.\n"
          "\n"
          "Batch export (no window or display needed):\n"
          "  --export PROJECT.tvp  render the project's play range through its camera into\n"
-         "                        PNG pictures and mix its sound into a WAV file,\n"
-         "                        exactly as the editor's \"export animation\" does, then exit\n"
+         "                        PNG pictures and mix its sound into a WAV file, or into\n"
+         "                        one video file, exactly as the editor's \"export\n"
+         "                        animation\" does, then exit\n"
          "  --output PATH         name the files after PATH, its extension cut off:\n"
          "                        out/walk.png gives out/walk_frame0000.png, ... and\n"
-         "                        out/walk_audio.wav (default: the project's own path)\n"
+         "                        out/walk_audio.wav (default: the project's own path);\n"
+         "                        out/walk.mp4, .webm or .gif is one video file of exactly\n"
+         "                        that name: H.264 with AAC sound, VP9 with Opus sound, or\n"
+         "                        an animated GIF without sound\n"
+         "  --format F            png, mp4, webm or gif, whatever PATH's extension says (a\n"
+         "                        video without --output is named after the project:\n"
+         "                        walk.tvp gives walk.mp4)\n"
          "  --motion-blur         average 16 sub-frames per picture\n"
          "  --frames A-B          render frames A to B (0 <= A <= B <= 1999) instead of the\n"
          "                        play range; the pictures are numbered from 0000 in\n"
@@ -225,7 +250,7 @@ const char* UsageText() {
          "                        same framing, N pixels per scene unit (default 1)\n"
          "  --number-from N       number the pictures from N (0 to 9999) instead of 0000, so\n"
          "                        the pieces of a split export get the whole export's names\n"
-         "  --pictures-only       write only the pictures, no WAV file\n"
+         "  --pictures-only       write only the pictures, no WAV file (a video: no sound)\n"
          "  --sound-only          write only the WAV file of the range, no pictures (for an\n"
          "                        export split into --frames pieces: the sound once, whole)\n"
          "  --strict              check every image the range shows before writing anything\n"

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "export/export.h"
+
 struct CommandLine {
   const char* projectPath = nullptr;  // the project to open, or with --export to render
   const char* logPath = nullptr;      // --log FILE: switch the log on
@@ -23,6 +25,8 @@ struct CommandLine {
   int32_t scale = 1;                 // --scale N: pictures of N x 640 by N x 480 pixels
   int32_t numberFrom = 0;            // --number-from N: the first picture's number
   bool strict = false;               // --strict: refuse to export when an image cannot be loaded
+  // --format png|mp4|webm|gif: what to write, whatever the output name's extension says.
+  ExportFileFormat format = ExportFileFormat::kFromPath;
 };
 
 // Fills options from argv; false with a one-line message in error when the line is not valid.

@@ -409,10 +409,34 @@ bool ExportAnimation(char* path, int startFrame, int endFrame, bool motionBlur,
   result = ExportResult();
   LogMessage("ExportAnimation(%s, %i, %i, %i)", path != nullptr ? path : "", startFrame, endFrame,
              motionBlur ? 1 : 0);
-  if (!PrepareExport(path, startFrame, endFrame, options.numberFrom, result)) return false;
-  const int threads = options.encoderThreads < 0 ? DefaultEncoderThreads() : options.encoderThreads;
-  PngSequenceOutput output(path, options.numberFrom, threads, options.writeSound);
-  return RenderExport(output, startFrame, endFrame, motionBlur, options, result);
+  const ExportFileFormat format =
+      options.format == ExportFileFormat::kFromPath ? ExportFormatOfPath(path) : options.format;
+  if (format == ExportFileFormat::kPng) {
+    if (!PrepareExport(path, startFrame, endFrame, options.numberFrom, result)) return false;
+    const int threads =
+        options.encoderThreads < 0 ? DefaultEncoderThreads() : options.encoderThreads;
+    PngSequenceOutput output(path, options.numberFrom, threads, options.writeSound);
+    return RenderExport(output, startFrame, endFrame, motionBlur, options, result);
+  }
+  // A film is the one file at path.
+  const VideoFormat video = format == ExportFileFormat::kMp4    ? VideoFormat::kMp4
+                            : format == ExportFileFormat::kWebm ? VideoFormat::kWebm
+                                                                : VideoFormat::kGif;
+  if (path == nullptr || path[0] == '\0') {
+    SetExportMessage(result, ExportOutcome::kFailed, "Export failed: no file name was given.");
+    return false;
+  }
+  if (options.numberFrom != 0) {
+    SetExportMessage(result, ExportOutcome::kFailed,
+                     "Export failed: a %s is one file; only PNG pictures are numbered.",
+                     VideoFormatName(video));
+    return false;
+  }
+  ExportOptions filmOptions = options;
+  // A GIF has no sound, so none is mixed for it.
+  filmOptions.writeSound = options.writeSound && video != VideoFormat::kGif;
+  VideoOutput output(path, video, filmOptions.writeSound);
+  return RenderExport(output, startFrame, endFrame, motionBlur, filmOptions, result);
 }
 
 bool ExportSound(char* path, int startFrame, int endFrame, ExportResult* resultOut) {

@@ -1,9 +1,11 @@
 // Animation export: the play range rendered through the camera into numbered RGB PNG pictures of
 // 640 x 480 pixels or a whole multiple of that size, optionally with 16-sample motion blur, and
-// the mixed sound of the same range in one 16-bit stereo WAV file. Builds on the scene
+// the mixed sound of the same range in one 16-bit stereo WAV file; or the same pictures and
+// sound as one video file (MP4, WebM or GIF, export/video_file.h). Builds on the scene
 // (evaluation, image pass), the image bank, the mixer and the window's OpenGL context
-// (framebuffer objects). Main thread only; PNG files are encoded on worker threads while the
-// next picture renders. The pictures and the sound go to an output (export/export_output.h).
+// (framebuffer objects). Main thread only; PNG files and films are encoded on threads of their
+// own while the next picture renders. The pictures and the sound go to an output
+// (export/export_output.h).
 #pragma once
 
 #include <cstddef>
@@ -19,6 +21,21 @@ constexpr int kBlurSamples = 16;        // sub-frames of a motion-blurred pictur
 constexpr int kSoundBlockFrames = 256;  // the sound is mixed and written in blocks of this many
 constexpr int kWavHeaderBytes = 44;
 constexpr int kExportMessageSize = 1200;  // room for two paths and a reason
+
+// What an export writes: the PNG sequence with its WAV file, or one video file.
+enum class ExportFileFormat {
+  kFromPath,  // by the output name's extension: .mp4, .webm, .gif, anything else PNG
+  kPng,
+  kMp4,
+  kWebm,
+  kGif,
+};
+// The format a path's extension names (.mp4, .webm and .gif in any letter case; PNG otherwise).
+ExportFileFormat ExportFormatOfPath(const char* path);
+// "png", "mp4", "webm" or "gif" (the command line's --format); false for anything else.
+bool ParseExportFormat(const char* name, ExportFileFormat* format);
+// The extension a format's files have: ".png", ".mp4", ".webm" or ".gif".
+const char* ExportFormatExtension(ExportFileFormat format);
 
 enum class ExportOutcome {
   kCompleted,        // every picture and the sound file were written
@@ -58,9 +75,11 @@ struct ExportOptions {
   // Pictures of scale x 640 by scale x 480 pixels (1 to 4): the same framing, scale pixels per
   // scene unit.
   int scale = 1;
-  // The number in the first picture's name (base_frameNNNN.png); the next ones count on.
+  // The number in the first picture's name (base_frameNNNN.png); the next ones count on. A
+  // video file has no numbers: anything but 0 is refused for it.
   int numberFrom = 0;
-  bool writeSound = true;  // false: the pictures only, no WAV file
+  bool writeSound = true;  // false: the pictures only, no WAV file (a film without sound)
+  ExportFileFormat format = ExportFileFormat::kFromPath;
 };
 
 // Cuts the extension off path in place: a '.' within its last four characters ends the string
@@ -70,9 +89,11 @@ void CutExtension(char* path);
 
 // Renders frames startFrame..endFrame into base_frame0000.png, base_frame0001.png, ... (numbered
 // from options.numberFrom) and mixes their sound into base_audio.wav, where base is path with its
-// extension cut (path is changed in place). Every file is written under a temporary name and
-// renamed into place once complete, so a file of an export's name is either the old one or the
-// whole new one. Leaves project.currentFrame at the frame after the last one rendered and the
+// extension cut (path is changed in place). For a video format (options.format, or path's
+// extension) the pictures and sound go into the one file path instead, at the project's frame
+// rate, and nothing else is written; a cancelled or failed film is removed again. Every file is
+// written under a temporary name and renamed into place once complete, so a file of an export's
+// name is either the old one or the whole new one. Leaves project.currentFrame at the frame after the last one rendered and the
 // objects evaluated there: the caller puts the current frame back. Restores every piece of
 // OpenGL state it changes. True only when every file was written; result (optional) says what
 // happened, including images that could not be loaded or did not fit in a picture.

@@ -15,6 +15,7 @@
 
 #include "export/export.h"
 #include "export/export_output.h"
+#include "export/video_file.h"
 
 // A file of the export, written under a temporary name beside it (".NAME.tmp-PID-N") and renamed
 // over NAME once complete and synced, so NAME holds either its old content or the whole new one
@@ -142,6 +143,29 @@ class PngSequenceOutput : public ExportOutput {
   std::unique_ptr<PictureWriter> writer_;
   WavWriter sound_;
   int submitted_ = 0;
+};
+
+// One film of the pictures and their sound (no sound for GIF, or when it is not asked for),
+// written at path exactly; a cancelled or failed export removes the unfinished file.
+class VideoOutput : public ExportOutput {
+ public:
+  VideoOutput(const char* path, VideoFormat format, bool sound);
+  bool Begin(const ExportFormat& format, ExportResult& result) override;
+  uint8_t* PictureBuffer() override;
+  void AddPicture(int index, uint8_t* buffer) override;
+  void AddSound(const float* samples, int frames) override;
+  bool Failed() override;
+  bool Finish(ExportEnd end, ExportResult& result) override;
+
+ private:
+  std::string path_;
+  VideoFormat format_;
+  bool sound_;
+  VideoFile film_;
+  std::vector<uint8_t> buffer_;  // the picture being rendered; the film copies it
+  int pictures_ = 0;             // pictures the range holds
+  bool failed_ = false;
+  char why_[kExportMessageSize / 2] = "";
 };
 
 // Sets result's outcome and message (printf format) and logs the message.

@@ -21,16 +21,25 @@ DialogBackend* backend = &batchBackend;
 
 char rememberedNames[kDialogKinds][kDialogPathSize];
 
-struct Filter {
-  const char* label;
-  const char* pattern;
+// Each kind's file types; an export writes pictures or one of the video files.
+const FileFilter kProjectFilters[] = {{"Project Files (*.tvp)", "*.tvp"}};
+const FileFilter kPngFilters[] = {{"PNG Files (*.png)", "*.png"}};
+const FileFilter kWavFilters[] = {{"WAV Files (*.wav)", "*.wav"}};
+const FileFilter kExportFilters[] = {{"PNG Files (*.png)", "*.png"},
+                                     {"MP4 video (*.mp4)", "*.mp4"},
+                                     {"WebM video (*.webm)", "*.webm"},
+                                     {"GIF animation (*.gif)", "*.gif"}};
+struct FilterList {
+  const FileFilter* filters;
+  int count;
 };
-const Filter kFilters[kDialogKinds] = {
-    {"Project Files (*.tvp)", "*.tvp"},
-    {"PNG Files (*.png)", "*.png"},
-    {"WAV Files (*.wav)", "*.wav"},
-    {"PNG Files (*.png)", "*.png"},
-};
+template <int N>
+constexpr FilterList ListOf(const FileFilter (&filters)[N]) {
+  static_assert(N <= kMaxFileFilters, "a dialog offers at most kMaxFileFilters file types");
+  return FilterList{filters, N};
+}
+const FilterList kFilters[kDialogKinds] = {ListOf(kProjectFilters), ListOf(kPngFilters),
+                                           ListOf(kWavFilters), ListOf(kExportFilters)};
 
 bool ChooseFile(char* path, DialogKind kind, bool save) {
   if (kind < 0 || kind >= kDialogKinds) return false;
@@ -38,8 +47,8 @@ bool ChooseFile(char* path, DialogKind kind, bool save) {
   request.save = save;
   request.kind = kind;
   request.title = save ? "Save As" : "Load";
-  request.filterLabel = kFilters[kind].label;
-  request.filterPattern = kFilters[kind].pattern;
+  request.filters = kFilters[kind].filters;
+  request.filterCount = kFilters[kind].count;
   request.startName = rememberedNames[kind];
   char chosen[kDialogPathSize] = "";
   bool ok = backend->ChooseFile(request, chosen);
@@ -62,6 +71,21 @@ void SetDialogBackend(DialogBackend* newBackend) {
 
 bool ChooseSaveFile(char* path, DialogKind kind) { return ChooseFile(path, kind, true); }
 bool ChooseOpenFile(char* path, DialogKind kind) { return ChooseFile(path, kind, false); }
+
+void NameWithExtensionOf(const char* name, const char* pattern, char* out, size_t size) {
+  if (size == 0) return;
+  const char* extension = std::strrchr(pattern, '.');
+  if (extension == nullptr) extension = "";
+  size_t keep = std::strlen(name);
+  for (size_t i = keep; i > 0 && i + 5 > keep; --i) {
+    if (name[i - 1] == '/' || name[i - 1] == '\\') break;
+    if (name[i - 1] == '.') {
+      keep = i - 1;
+      break;
+    }
+  }
+  std::snprintf(out, size, "%.*s%s", static_cast<int>(keep), name, extension);
+}
 
 void ShowMessage(const char* caption, const char* text, bool warning) {
   LogMessage("%s: %s", caption, text);

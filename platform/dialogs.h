@@ -4,6 +4,7 @@
 // (no dialogs, messages on stderr).
 #pragma once
 
+#include <cstddef>
 #include <deque>
 #include <string>
 #include <vector>
@@ -17,12 +18,21 @@ constexpr int kDialogPathSize = 512;
 // The answer to "Save changes to NAME?"; kUnavailable when no question could be shown at all.
 enum class SaveChangesAnswer { kSave, kDiscard, kCancel, kUnavailable };
 
+// One file type a dialog offers: "PNG Files (*.png)" with the pattern "*.png".
+struct FileFilter {
+  const char* label;
+  const char* pattern;
+};
+constexpr int kMaxFileFilters = 4;
+
 struct FileDialogRequest {
   bool save = false;
   DialogKind kind = kProjectFiles;
   const char* title = "";        // "Save As" or "Load"
-  const char* filterLabel = "";  // "Project Files (*.tvp)" ...
-  const char* filterPattern = "";  // "*.tvp" ...
+  // The kind's file types, the usual one first; "All Files (*.*)" comes after them. Choosing
+  // another type in a save dialog gives the typed name that type's extension.
+  const FileFilter* filters = nullptr;
+  int filterCount = 0;
   const char* startName = "";    // the last name chosen for this kind, may be empty
 };
 
@@ -48,6 +58,10 @@ bool ChooseOpenFile(char* path, DialogKind kind);
 // A modal message box: caption, text, warning or information icon.
 void ShowMessage(const char* caption, const char* text, bool warning);
 SaveChangesAnswer AskSaveChanges(const char* question);
+// name with its extension (the part from a '.' in its last five characters) replaced by that of
+// pattern ("*.mp4"), or added when it has none; at most size bytes. What a save dialog does to
+// the typed name when the user picks another file type.
+void NameWithExtensionOf(const char* name, const char* pattern, char* out, size_t size);
 // Empties the remembered names of every kind (done before the first dialog opens).
 void ClearRememberedFileNames();
 // The name a kind's next dialog starts with ("" for none), and a way to propose one.

@@ -54,11 +54,33 @@ void KeepChosenFile(GtkDialog* dialog, int response, gpointer chosen) {
   *static_cast<gchar**>(chosen) = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog));
 }
 
+constexpr const char* kFilterPattern = "tavoka-pattern";
+
 void AddFilter(GtkFileChooser* chooser, const char* label, const char* pattern) {
   GtkFileFilter* filter = gtk_file_filter_new();
   gtk_file_filter_set_name(filter, label);
   gtk_file_filter_add_pattern(filter, pattern);
+  g_object_set_data(G_OBJECT(filter), kFilterPattern, const_cast<char*>(pattern));
   gtk_file_chooser_add_filter(chooser, filter);
+}
+
+// A save dialog's typed name follows the file type the user picks ("film.png" becomes
+// "film.mp4"), so the type chosen is the type written.
+void FollowFilter(GObject* object, GParamSpec*, gpointer) {
+  GtkFileChooser* chooser = GTK_FILE_CHOOSER(object);
+  GtkFileFilter* filter = gtk_file_chooser_get_filter(chooser);
+  const char* pattern = filter != nullptr
+                            ? static_cast<const char*>(g_object_get_data(G_OBJECT(filter), kFilterPattern))
+                            : nullptr;
+  if (pattern == nullptr || std::strcmp(pattern, "*") == 0) return;
+  gchar* name = gtk_file_chooser_get_current_name(chooser);
+  if (name == nullptr) return;
+  char renamed[kDialogPathSize];
+  NameWithExtensionOf(name, pattern, renamed, sizeof renamed);
+  if (name[0] != '\0' && std::strcmp(name, renamed) != 0) {
+    gtk_file_chooser_set_current_name(chooser, renamed);
+  }
+  g_free(name);
 }
 
 struct DesktopBackend : DialogBackend {
@@ -70,8 +92,13 @@ struct DesktopBackend : DialogBackend {
         request.title, nullptr, action, "_Cancel", GTK_RESPONSE_CANCEL,
         request.save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
-    AddFilter(chooser, request.filterLabel, request.filterPattern);
+    for (int i = 0; i < request.filterCount; ++i) {
+      AddFilter(chooser, request.filters[i].label, request.filters[i].pattern);
+    }
     AddFilter(chooser, "All Files (*.*)", "*");
+    if (request.save && request.filterCount > 1) {
+      g_signal_connect(dialog, "notify::filter", G_CALLBACK(FollowFilter), nullptr);
+    }
     gtk_file_chooser_set_do_overwrite_confirmation(chooser, request.save);
     gtk_file_chooser_set_local_only(chooser, TRUE);
     if (request.startName[0] != '\0') {

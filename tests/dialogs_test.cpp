@@ -30,14 +30,33 @@ TEST_F(Dialogs, EachKindHasItsTitleAndFilter) {
   ASSERT_EQ(scripted.requests.size(), 3u);
   EXPECT_TRUE(scripted.requests[0].save);
   EXPECT_STREQ(scripted.requests[0].title, "Save As");
-  EXPECT_STREQ(scripted.requests[0].filterLabel, "Project Files (*.tvp)");
-  EXPECT_STREQ(scripted.requests[0].filterPattern, "*.tvp");
+  ASSERT_EQ(scripted.requests[0].filterCount, 1);
+  EXPECT_STREQ(scripted.requests[0].filters[0].label, "Project Files (*.tvp)");
+  EXPECT_STREQ(scripted.requests[0].filters[0].pattern, "*.tvp");
   EXPECT_FALSE(scripted.requests[1].save);
   EXPECT_STREQ(scripted.requests[1].title, "Load");
-  EXPECT_STREQ(scripted.requests[1].filterLabel, "PNG Files (*.png)");
-  EXPECT_STREQ(scripted.requests[2].filterLabel, "WAV Files (*.wav)");
-  EXPECT_STREQ(scripted.requests[2].filterPattern, "*.wav");
+  EXPECT_STREQ(scripted.requests[1].filters[0].label, "PNG Files (*.png)");
+  EXPECT_STREQ(scripted.requests[2].filters[0].label, "WAV Files (*.wav)");
+  EXPECT_STREQ(scripted.requests[2].filters[0].pattern, "*.wav");
   EXPECT_STREQ(path, "/tmp/c.wav");
+
+  // An export offers pictures first, then the films; picking a type renames what was typed.
+  scripted.fileAnswers = {"/tmp/d.png"};
+  EXPECT_TRUE(ChooseSaveFile(path, kExportFiles));
+  ASSERT_EQ(scripted.requests[3].filterCount, 4);
+  const char* labels[] = {"PNG Files (*.png)", "MP4 video (*.mp4)", "WebM video (*.webm)",
+                          "GIF animation (*.gif)"};
+  for (int i = 0; i < 4; ++i) EXPECT_STREQ(scripted.requests[3].filters[i].label, labels[i]);
+  char renamed[kDialogPathSize];
+  const char* cases[][3] = {{"walk.png", "*.mp4", "walk.mp4"},
+                            {"walk", "*.webm", "walk.webm"},
+                            {"walk.webm", "*.gif", "walk.gif"},
+                            {"walk.v2.final", "*.png", "walk.v2.final.png"},
+                            {"my.film/walk", "*.gif", "my.film/walk.gif"}};
+  for (const auto& c : cases) {
+    NameWithExtensionOf(c[0], c[1], renamed, sizeof renamed);
+    EXPECT_STREQ(renamed, c[2]) << c[0];
+  }
 }
 
 TEST_F(Dialogs, EachKindStartsFromItsLastChosenName) {
