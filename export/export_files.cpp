@@ -2,27 +2,17 @@
 // place, so a killed or crashed export never leaves an empty or half-written file under a name
 // the user knows. The data is synced before the rename; without the folder's sync a power loss
 // may undo the rename, which still leaves the old file whole.
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 #include "export/export_internal.h"
+#include "platform/files.h"
 
 namespace {
-
-constexpr const char* kTempMark = ".tmp-";
-// Keeps a temporary name within the 255 bytes a file name may have.
-constexpr size_t kMaxTempBaseLength = 200;
-
-std::atomic<unsigned> tempCounter{0};
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -36,22 +26,15 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// True when the process that made a temporary name has ended.
-bool ProcessGone(long pid) { return pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
-
 }  // namespace
 
 ExportFile::~ExportFile() { Abandon(); }
 
 bool ExportFile::Open(const char* path, int* error) {
   Abandon();
-  target_ = path;
+  target_ = LinkTarget(path);
   temp_.clear();
   struct stat info;
-  if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved) != nullptr) target_ = resolved;
-  }
   const bool exists = stat(target_.c_str(), &info) == 0;
   if (exists && S_ISDIR(info.st_mode)) {
     *error = EISDIR;
@@ -69,16 +52,7 @@ bool ExportFile::Open(const char* path, int* error) {
     *error = errno != 0 ? errno : EACCES;
     return false;
   }
-  std::string name = NameOf(target_);
-  if (name.size() > kMaxTempBaseLength) name.resize(kMaxTempBaseLength);
-  const std::string prefix = FolderOf(target_) + "/." + name + kTempMark +
-                             std::to_string(static_cast<long>(getpid())) + "-";
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp_ = prefix + std::to_string(++tempCounter);
-    fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) break;
-  }
+  const int fd = CreateTemporaryFor(target_, &temp_);
   if (fd < 0 && exists && (errno == EACCES || errno == EPERM)) {
     // A folder the user may not add files to, holding a file the user may write: that file is
     // written in place, as it always could be, without the temporary name's protection.
@@ -144,24 +118,13 @@ void RemoveUnfinishedFile(const char* path) {
 }
 
 void RemoveStaleExportFiles(const char* base) {
-  const std::string folder = FolderOf(base);
-  // ".NAME_frame" and ".NAME_audio.wav" start the temporary names of this export's files.
-  const std::string stem = "." + NameOf(base) + "_";
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name.compare(0, stem.size(), stem) != 0) continue;
-    const size_t mark = name.rfind(kTempMark);
-    if (mark == std::string::npos) continue;
-    const std::string kept = name.substr(stem.size(), mark - stem.size());
-    const bool picture = kept.compare(0, 5, "frame") == 0 && kept.size() > 4 &&
+  // "NAME_frameNNNN.png" and "NAME_audio.wav" are this export's files.
+  const std::string stem = NameOf(base) + "_";
+  RemoveStaleTemporaries(FolderOf(base), [&stem](const std::string& name) {
+    if (name.compare(0, stem.size(), stem) != 0) return false;
+    const std::string kept = name.substr(stem.size());
+    const bool picture = kept.compare(0, 5, "frame") == 0 && kept.size() > 9 &&
                          kept.compare(kept.size() - 4, 4, ".png") == 0;
-    if (!picture && kept != "audio.wav") continue;
-    char* end = nullptr;
-    const long pid = std::strtol(name.c_str() + mark + std::strlen(kTempMark), &end, 10);
-    if (end == nullptr || *end != '-' || !ProcessGone(pid)) continue;
-    RemoveUnfinishedFile((folder + "/" + name).c_str());
-  }
-  closedir(dir);
+    return picture || kept == "audio.wav";
+  });
 }

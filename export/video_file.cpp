@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +21,7 @@
 
 #include "export/export_internal.h"
 #include "export/video_streams.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -83,30 +83,6 @@ void SplitPath(const std::string& path, std::string* folder, std::string* name) 
     *folder = slash == 0 ? "/" : path.substr(0, slash);
     *name = path.substr(slash + 1);
   }
-}
-
-// Creates a new hidden file ".NAME.XXXXXX.part" beside path (the user's umask applies) and
-// returns its path, or an empty string with errno set.
-std::string CreateTemporaryBeside(const std::string& path) {
-  std::string folder, name;
-  SplitPath(path, &folder, &name);
-  // Room for the additions within the longest file name systems allow.
-  if (name.size() > 200) name.resize(200);
-  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-  unsigned seed = static_cast<unsigned>(now) ^ (static_cast<unsigned>(getpid()) << 16);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    seed = seed * 1103515245u + 12345u;
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%06x.part", (seed >> 8) & 0xffffff);
-    const std::string candidate = folder + "/." + name + suffix;
-    const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      close(fd);
-      return candidate;
-    }
-    if (errno != EEXIST) return std::string();
-  }
-  return std::string();
 }
 
 // Makes the finished file's data durable before it takes the chosen name.
@@ -242,9 +218,13 @@ bool VideoFile::Open(const char* path, const VideoFileSettings& settings, char* 
   }
 
   auto state = std::make_unique<VideoFileState>();
-  state->path = path;
-  state->temporaryPath = CreateTemporaryBeside(state->path);
-  if (state->temporaryPath.empty()) {
+  // A link is followed to the file it names, as every file the export writes is; what killed
+  // exports of that film left beside it goes first.
+  state->path = LinkTarget(path);
+  RemoveStaleTemporariesOf(state->path);
+  const int fd = CreateTemporaryFor(state->path, &state->temporaryPath);
+  if (fd >= 0) close(fd);  // the film's muxer opens it again by its name
+  if (fd < 0) {
     std::string folder, name;
     SplitPath(state->path, &folder, &name);
     SetVideoWhy(why, whySize, "Cannot create %s in %s: %s", name.c_str(), folder.c_str(),

@@ -1,7 +1,7 @@
 // Films: a video file written from exported pictures and their mixed sound, with FFmpeg's
 // libraries (libavformat, libavcodec, libswscale, libswresample, libavfilter for the GIF
 // palette). Pictures and sound are encoded on a thread of the file's own while the caller
-// renders the next picture. Builds on nothing else of the program.
+// renders the next picture. Builds on the platform's file helpers.
 #pragma once
 
 #include <cstddef>
@@ -37,8 +37,9 @@ struct VideoFileSettings {
 struct VideoFileState;
 
 // One film being written. The file appears at its path only when Finish succeeds: until then
-// it is written under a hidden temporary name in the same folder (a file already at the path
-// is kept until then), and Abandon, a failed Finish or the destructor removes it again.
+// it is written under a hidden temporary name in the same folder (".NAME.tmp-PID-N", a file
+// already at the path is kept until then), and Abandon, a failed Finish or the destructor
+// removes it again; one that a killed process left is removed when that film is made again.
 //
 // Pictures and sound may arrive in any order: interleaved (a picture, then the sound up to the
 // next picture) keeps memory to a few pictures; all the pictures first makes the encoded

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -198,42 +199,64 @@ bool MayWrite(const std::string& path, const struct stat& info) {
   return true;
 }
 
-// The process id in name when name is prefix, the id's digits and, when counted, "-" and the
-// digits of a counter; 0 for any other name.
-long TemporaryOwner(const std::string& name, const std::string& prefix, bool counted) {
-  if (name.compare(0, prefix.size(), prefix) != 0) return 0;
-  const char* p = name.c_str() + prefix.size();
+constexpr const char* kTemporaryMark = ".tmp-";
+constexpr size_t kMaxTemporaryBase = 200;  // keeps a temporary name within NAME_MAX
+
+// The NAME and process id of a temporary file's name: ".NAME.tmp-PID-N" when counted (a
+// replacement's file), "NAME.tmp-PID" otherwise (a backup's second name). False for other names.
+bool ParseTemporaryName(const std::string& file, bool counted, std::string* name, long* pid) {
+  const size_t mark = file.rfind(kTemporaryMark);
+  const size_t start = counted ? 1 : 0;
+  if (mark == std::string::npos || mark <= start || (counted && file[0] != '.')) return false;
+  const char* p = file.c_str() + mark + std::strlen(kTemporaryMark);
+  if (*p < '0' || *p > '9') return false;
   char* end = nullptr;
-  if (*p < '0' || *p > '9') return 0;
   errno = 0;
-  const long pid = std::strtol(p, &end, 10);
-  if (errno != 0 || pid <= 0) return 0;
+  *pid = std::strtol(p, &end, 10);
+  if (errno != 0 || *pid <= 0) return false;
   if (counted) {
-    if (*end != '-' || end[1] < '0' || end[1] > '9') return 0;
+    if (*end != '-' || end[1] < '0' || end[1] > '9') return false;
     for (++end; *end >= '0' && *end <= '9'; ++end) {
     }
   }
-  return *end == '\0' ? pid : 0;
+  if (*end != '\0') return false;
+  *name = file.substr(start, mark - start);
+  return true;
 }
 
-// Removes dir's regular files named prefix + PID (+ "-N" when counted) whose process is gone: the
-// temporary files of a save that was killed. Files of a process still running are left.
-void RemoveStaleTemporaries(const std::string& dir, const std::string& prefix, bool counted) {
-  DIR* folder = opendir(dir.c_str());
-  if (folder == nullptr) return;
-  while (const dirent* entry = readdir(folder)) {
-    const std::string name = entry->d_name;
-    const long pid = TemporaryOwner(name, prefix, counted);
-    if (pid == 0 || pid == static_cast<long>(getpid())) continue;
+// Removes folder's regular temporary files (counted or not, as ParseTemporaryName reads them)
+// whose NAME belongs says is wanted and whose process has ended. Files of a process still
+// running are left.
+void RemoveDeadTemporaries(const std::string& folder, bool counted,
+                           const std::function<bool(const std::string&)>& belongs) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = readdir(dir)) {
+    std::string name;
+    long pid = 0;
+    if (!ParseTemporaryName(entry->d_name, counted, &name, &pid) || !belongs(name)) continue;
+    if (pid == static_cast<long>(getpid())) continue;
     if (kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-    const std::string path = dir + "/" + name;
+    const std::string path = folder + "/" + entry->d_name;
     struct stat info;
     if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
     if (unlink(path.c_str()) == 0) {
-      LogMessage("removed \"%s\", left by a save that was killed", path.c_str());
+      LogMessage("removed \"%s\", left by a process that was killed", path.c_str());
     }
   }
-  closedir(folder);
+  closedir(dir);
+}
+
+std::string BaseNameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The NAME a temporary file of path carries: its file name, cut to fit.
+std::string TemporaryBaseOf(const std::string& path) {
+  std::string base = BaseNameOf(path);
+  if (base.size() > kMaxTemporaryBase) base.resize(kMaxTemporaryBase);
+  return base;
 }
 
 // Gives the regular file at path the second name copyPath (replacing whatever had that name),
@@ -257,24 +280,49 @@ bool LinkOrCopy(const std::string& path, const std::string& copyPath, mode_t mod
   return false;
 }
 
-std::string BaseNameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+}  // namespace
+
+std::string LinkTarget(const char* path) {
+  struct stat info;
+  if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
+    char resolved[PATH_MAX];
+    if (realpath(path, resolved) != nullptr) return resolved;
+  }
+  return path;
 }
 
-}  // namespace
+int CreateTemporaryFor(const std::string& target, std::string* temp) {
+  static std::atomic<unsigned> counter{0};
+  const std::string prefix = DirectoryOf(target) + "/." + TemporaryBaseOf(target) +
+                             kTemporaryMark + std::to_string(static_cast<long>(getpid())) + "-";
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    *temp = prefix + std::to_string(++counter);
+    fd = open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) temp->clear();
+  return fd;
+}
+
+void RemoveStaleTemporaries(const std::string& folder,
+                            const std::function<bool(const std::string&)>& belongs) {
+  RemoveDeadTemporaries(folder, true, belongs);
+}
+
+void RemoveStaleTemporariesOf(const std::string& target) {
+  const std::string base = TemporaryBaseOf(target);
+  RemoveStaleTemporaries(DirectoryOf(target),
+                         [&base](const std::string& name) { return name == base; });
+}
 
 bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
                            const char* backupPath, char* why, size_t whySize) {
   if (path == nullptr || path[0] == '\0') {
     return Refuse(why, whySize, "no file name", "cannot save", "");
   }
-  std::string target = path;
+  const std::string target = LinkTarget(path);
   struct stat info;
-  if (lstat(path, &info) == 0 && S_ISLNK(info.st_mode)) {
-    char resolved[PATH_MAX];
-    if (realpath(path, resolved) != nullptr) target = resolved;
-  }
   const bool replacing = stat(target.c_str(), &info) == 0;
   if (replacing && S_ISDIR(info.st_mode)) {
     return Refuse(why, whySize, std::strerror(EISDIR), "cannot replace", target.c_str());
@@ -284,23 +332,15 @@ bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
   }
 
   const std::string dir = DirectoryOf(target);
-  std::string base = BaseNameOf(target);
-  if (base.size() > 200) base.resize(200);  // the temporary name must stay within NAME_MAX
-  RemoveStaleTemporaries(dir, "." + base + ".tmp-", true);
+  RemoveStaleTemporariesOf(target);
   if (backupPath != nullptr) {
-    RemoveStaleTemporaries(DirectoryOf(backupPath), BaseNameOf(backupPath) + ".tmp-", false);
+    const std::string backup = BaseNameOf(backupPath);
+    RemoveDeadTemporaries(DirectoryOf(backupPath), false,
+                          [&backup](const std::string& name) { return name == backup; });
   }
-  static unsigned counter = 0;
   std::string temp;
   int fd = -1;
-  if (StepAllowed(SaveStep::kCreate)) {
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-      temp =
-          dir + "/." + base + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
-      fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd < 0 && errno != EEXIST) break;
-    }
-  }
+  if (StepAllowed(SaveStep::kCreate)) fd = CreateTemporaryFor(target, &temp);
   if (fd < 0) {
     return Refuse(why, whySize, std::strerror(errno), "cannot create a file beside",
                   target.c_str());

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 // A regular file open for reading; the descriptor is closed when the record goes.
@@ -42,6 +44,21 @@ bool ReadWholeFile(const char* path, size_t limit, std::vector<uint8_t>& bytes,
 bool ReplaceFileAtomically(const char* path, const uint8_t* bytes, size_t size,
                            const char* backupPath = nullptr, char* why = nullptr,
                            size_t whySize = 0);
+
+// Temporary files of a replacement lie beside the file they will replace, named
+// ".NAME.tmp-PID-N" after it and the process writing them, so the rename into place is atomic
+// and a file left by a killed process can be told from one still being written.
+// The file path names: the target of a symbolic link, else path itself.
+std::string LinkTarget(const char* path);
+// Creates a new, empty temporary file for target (mode 0666 less the umask) and returns its
+// descriptor, open for writing, with its path in temp; -1 with errno set when none can be made.
+int CreateTemporaryFor(const std::string& target, std::string* temp);
+// Removes from folder the regular files ".NAME.tmp-PID-N" of processes that have ended, for every
+// NAME that belongs(NAME) claims: what killed replacements of those files left behind.
+void RemoveStaleTemporaries(const std::string& folder,
+                            const std::function<bool(const std::string&)>& belongs);
+// The same for the one file target.
+void RemoveStaleTemporariesOf(const std::string& target);
 
 // The steps of a replacement, for tests that make one of them fail (kLink: the backup's second
 // name, after which a copy is made instead).

@@ -2,6 +2,8 @@
 // again from MP4, WebM and GIF files, the one file at the chosen path, and nothing left behind
 // by a cancelled or failed film.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <string>
@@ -142,6 +144,12 @@ bool StopAtThird(int frame, int, void*) { return frame < 3; }
 
 TEST_F(VideoExport, ACancelledOrFailedFilmIsRemovedAndSaysSo) {
   ASSERT_TRUE(WriteFileBytes(PathOf("old.mp4"), {'o', 'l', 'd'}));
+  // What a killed export of the same film left goes when it is made again.
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string killed = ".old.mp4.tmp-" + std::to_string(ended) + "-1";
+  ASSERT_TRUE(WriteFileBytes(PathOf(killed), {'x'}));
   ExportResult result;
   ExportOptions options;
   options.progress = StopAtThird;
