@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "images/image_bank.h"
 #include "platform/log.h"
@@ -99,7 +100,8 @@ bool FillTileCell(const uint8_t* pixels, int width, int height, int row, int col
 TiledImage* TileBuffer(const uint8_t* pixels, int width, int height) {
   LogMessage("TileBuffer()");
   if (width < 0 || height < 0 || (pixels == nullptr && width > 0 && height > 0)) return nullptr;
-  auto* image = new TiledImage();
+  // Freed with its pages when memory runs out part-way (the caller refuses the load).
+  std::unique_ptr<TiledImage, void (*)(TiledImage*)> image(new TiledImage(), FreeTiledImage);
   image->width = static_cast<float>(width);
   image->height = static_cast<float>(height);
   image->cols = (width + kTileSide - 1) / kTileSide;
@@ -141,7 +143,7 @@ TiledImage* TileBuffer(const uint8_t* pixels, int width, int height) {
       image->tiles.push_back(tile);
     }
   }
-  return image;
+  return image.release();
 }
 
 void FreeTiledImage(TiledImage* image) {
