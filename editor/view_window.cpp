@@ -94,7 +94,10 @@ void PressHandles(SceneObject* selected) {
     editor.dragStartScreen = selected->state.screenPos;
   }
   PressHandle(x + kRotateHandleDX - half, y - half, kHandleHit, kHandleHit, kDragRotate, 4);
-  PressHandle(x - half, y + kScaleHandleDY - half, kHandleHit, kHandleHit, kDragScale, 5);
+  if (PressHandle(x - half, y + kScaleHandleDY - half, kHandleHit, kHandleHit, kDragScale, 5)) {
+    editor.scaleDragStart = selected->state.scale;
+    editor.scaleDragStartY = ui->mouseY;
+  }
   const int level = LevelToPixels(selectedLevel);
   PressHandle(6, CentreY() - level - 4, 20, 7, kDragLevel, 2);
 }
@@ -144,6 +147,8 @@ void StepDrag(SceneObject* selected) {
   }
   const int frame = project.currentFrame;
   const float dy = static_cast<float>(ui->mouseDY);
+  // The pose the press found: an inserted key holds it, and so does a key already there.
+  const Vec3 startScale = editor.scaleDragStart;
   switch (editor.dragState) {
     case kDragMove: {
       const Vec3 mouse = MousePoint();
@@ -160,10 +165,10 @@ void StepDrag(SceneObject* selected) {
       (key != nullptr ? key->rotation : state.rotation) += kDegreesPerPixel * dy;
       break;
     case kDragScale: {
-      const float factor = ScaleDragFactor(ui->mouseDY);
+      const float factor = ScaleDragFactor(ui->mouseY - editor.scaleDragStartY);
       Vec3& scale = key != nullptr ? key->scale : state.scale;
-      scale = Vec3{ScaleComponent(scale.x, factor), ScaleComponent(scale.y, factor),
-                   ScaleComponent(scale.z, factor)};
+      scale = Vec3{ScaleComponent(startScale.x, factor), ScaleComponent(startScale.y, factor),
+                   ScaleComponent(startScale.z, factor)};
       break;
     }
     case kDragVelocity: {
@@ -436,15 +441,19 @@ Vec3 ConstrainMove(const Vec3& mouse, const Vec3& start, const Vec3& unconstrain
 }
 
 float ScaleDragFactor(int dy) {
-  return std::max(1.0f - kScalePerPixel * static_cast<float>(dy), kMinScaleFactor);
+  // Past a factor of 10^7 either way every component is at its bound anyway.
+  const double steps = std::clamp(-static_cast<double>(dy) / kScaleDragPixels, -170.0, 170.0);
+  return static_cast<float>(std::pow(static_cast<double>(kScaleDragStep), steps));
 }
 
 float ScaleComponent(float value, float factor) {
-  if (value == 0.0f) return 0.0f;
+  if (value == 0.0f || !std::isfinite(value)) return value;
   const float scaled = value * factor;
-  if (!std::isfinite(scaled)) return value;
+  if (!std::isfinite(scaled) && !(factor > 1.0f)) return value;
   const float floor = std::min(std::fabs(value), kMinScale);
-  return std::copysign(std::max(std::fabs(scaled), floor), value);
+  const float ceiling = std::max(std::fabs(value), kMaxScale);
+  const float magnitude = std::isfinite(scaled) ? std::fabs(scaled) : ceiling;
+  return std::copysign(std::clamp(magnitude, floor, ceiling), value);
 }
 
 float ZoomAfterWheel(float zoom, int wheel) {
