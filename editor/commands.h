@@ -50,6 +50,7 @@ enum CommandCode : int {
   kCommandMute = 121,
   kCommandFps10 = 130,            // 130..137: 10, 12, 15, 24, 25, 30, 50, 60 fps
   kCommandOpenRecent = 140,       // 140..147: the recent projects the view's menu lists
+  kCommandOnionSkin1 = 150,       // 150..152: onion skin on, 1, 2 or 3 frames each side
 };
 constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
 
@@ -85,6 +86,9 @@ bool OpenRecentCommand(int index);
 // After the view opened its menu: one "open recent" entry per recent project, by file name (the
 // full paths go to the log).
 void AddRecentProjectEntries();
+// After the view opened its menu, before the recent projects: the onion skin's three choices
+// of frames on each side, the one in use marked with a '*'.
+void AddOnionSkinEntries();
 
 // Flips, rename and delete of the selected image row's entry (codes 81..84); nothing for a row
 // that names no entry.

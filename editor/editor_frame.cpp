@@ -119,7 +119,12 @@ void EndEditorWindow() {
 }
 
 const char* ViewWindowTitle() {
-  return editor.viewMode == kCameraView ? "View - Camera" : "View - Edit";
+  if (editor.viewMode == kCameraView) return "View - Camera";
+  if (!editor.onionSkin) return "View - Edit";
+  static char title[48];
+  std::snprintf(title, sizeof title, "View - Edit   onion skin %i + %i", editor.onionFrames,
+                editor.onionFrames);
+  return title;
 }
 
 void FormatImageWindowTitle(char* title, size_t size) {

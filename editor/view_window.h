@@ -1,7 +1,8 @@
 // The view window: the scene at the current frame, either in the edit view (free zoom and pan,
 // handles on the selected object that move, turn, scale, raise it and set its key velocity,
-// each drag writing the key at the current frame) or through the camera. Builds on the scene
-// model and drawing (scene/), the toolkit (ui/) and the editor state.
+// each drag writing the key at the current frame; a click on a picture selects its object, an
+// onion skin and a strip of exact values) or through the camera. Builds on the scene model and
+// drawing (scene/), the toolkit (ui/) and the editor state.
 #pragma once
 
 #include "scene/scene.h"
