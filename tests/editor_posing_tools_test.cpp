@@ -295,6 +295,19 @@ TEST_F(PosingTools, TypedValuesKeyTheCurrentFrameAndBadOnesChangeNothing) {
   RunPasses(1);
   EXPECT_FLOAT_EQ(project.selected->keys->keys[1].scale.y, 1);
   EXPECT_FLOAT_EQ(project.selected->keys->keys[1].rotation, -45);
+
+  // A full track takes no key on a frame without one, and says so.
+  KeyTrack& track = *project.selected->keys;
+  for (int frame = 100; track.count < kMaxKeys; ++frame) {
+    Key key;
+    key.frame = frame;
+    ASSERT_GE(AddKey(track, key), 0);
+  }
+  project.currentFrame = 50;
+  RunPasses(1);
+  TypeValue(kPropertyX, "7");
+  EXPECT_NE(std::strstr(editor.propertyMessage, "no room"), nullptr);
+  EXPECT_EQ(FindKeyAtFrame(track, 50), -1);
 }
 
 TEST_F(PosingTools, TypedValuesChangeAnAlignmentDirectlyWithoutKeys) {
