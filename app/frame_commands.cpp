@@ -168,6 +168,14 @@ void RunKeyboardCommands() {
   } else {
     editor.loopLatch = false;
   }
+
+  // O: onion skin on or off (Ctrl+O opens a project).
+  if (KeyDown(kKeyO) && !editor.ctrlHeld) {
+    if (!editor.onionLatch) editor.onionSkin = !editor.onionSkin;
+    editor.onionLatch = true;
+  } else {
+    editor.onionLatch = false;
+  }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // One editor frame (EditorFrame: the view with its scene, motion path and handles, the object
 // list, the menus) on the offscreen OpenGL context (Mesa llvmpipe), presentation excluded. The
 // scene: 60 objects in six chains ten levels deep, 200 keys each, an image on every object, the
-// deepest object of one chain selected, so the motion path walks ten ancestors 201 times.
+// deepest object of one chain selected, so the motion path walks ten ancestors 201 times; once
+// as it is and once with the onion skin on (3 frames on each side).
 // glFinish ends every iteration, so the rasteriser's work lands in the frame that caused it.
 // The timeline alone is measured too, with a 20-second sound in each of its seven lanes.
 #include <GL/gl.h>
@@ -17,6 +18,7 @@
 #include "app/app.h"
 #include "audio/audio.h"
 #include "editor/editor_frame.h"
+#include "editor/editor_state.h"
 #include "editor/timeline_window.h"
 #include "platform/platform.h"
 #include "project/project_file.h"
@@ -152,6 +154,32 @@ void BM_EditorFrame(benchmark::State& state) {
   state.counters["objects"] = CountObjects(project.root);
 }
 BENCHMARK(BM_EditorFrame)->Unit(benchmark::kMillisecond);
+
+// The same frame with the onion skin on, three frames on each side: six more pictures of the
+// whole scene behind the current one.
+void BM_EditorFrameOnionSkin(benchmark::State& state) {
+  static SceneObject* selected = BuildScene();
+  if (selected == nullptr) {
+    state.SkipWithError("no OpenGL context, skin or scene");
+    return;
+  }
+  project.selected = selected;
+  project.currentFrame = 500;
+  editor.onionSkin = true;
+  editor.onionFrames = 3;
+  EvaluateTree(project.root, project.currentFrame, 0);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  EditorFrame();
+  glFinish();
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(EditorFrame());
+    glFinish();
+  }
+  editor.onionSkin = false;
+  state.counters["objects"] = CountObjects(project.root);
+}
+BENCHMARK(BM_EditorFrameOnionSkin)->Unit(benchmark::kMillisecond);
 
 // The timeline window on its own, in its own root region as the editor frame opens it.
 void BM_TimelineWindow(benchmark::State& state) {

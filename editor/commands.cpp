@@ -14,6 +14,7 @@
 #include "editor/editor_state.h"
 #include "editor/export_progress.h"
 #include "editor/history.h"
+#include "editor/recent_projects.h"
 #include "export/export.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -21,6 +22,7 @@
 #include "platform/log.h"
 #include "platform/settings.h"
 #include "scene/animation.h"
+#include "scene/onion_skin.h"
 #include "scene/scene.h"
 #include "ui/ui.h"
 
@@ -434,11 +436,24 @@ bool RunCommand(int code) {
     project.fps = kFpsChoices[code % 10];
     RetimeClips();  // the clips stay on their frames, as the saved project will load
   }
-  if (code >= kCommandOpenRecent && code < kCommandOpenRecent + kMaxExtraEntries) {
+  if (code >= kCommandOpenRecent && code < kCommandOpenRecent + kMaxRecentProjects) {
     OpenRecentCommand(code - kCommandOpenRecent);
   }
   if (code >= kCommandExportScale1 && code < kCommandExportScale1 + kMaxExportScale) {
     SetExportScale(code - kCommandExportScale1 + 1);
   }
+  if (code >= kCommandOnionSkin1 && code < kCommandOnionSkin1 + kMaxOnionFrames) {
+    editor.onionFrames = kMinOnionFrames + code - kCommandOnionSkin1;
+    editor.onionSkin = true;
+  }
   return true;
+}
+
+void AddOnionSkinEntries() {
+  for (int frames = kMinOnionFrames; frames <= kMaxOnionFrames; ++frames) {
+    char label[kExtraLabelSize];
+    std::snprintf(label, sizeof label, "onion skin: %i frame%s each side%s", frames,
+                  frames == 1 ? "" : "s", frames == editor.onionFrames ? " *" : "");
+    AddMenuEntry(label, kCommandOnionSkin1 + frames - kMinOnionFrames);
+  }
 }

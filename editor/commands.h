@@ -52,7 +52,8 @@ enum CommandCode : int {
   kCommandFps10 = 130,            // 130..137: 10, 12, 15, 24, 25, 30, 50, 60 fps
   kCommandExportScale1 = 140,     // 140..143: the export size menu, 1 to 4 times 640 x 480
   // Entries that the view's menu adds after its own carry codes no menu's entries reach.
-  kCommandOpenRecent = 200,       // 200..207: the recent projects the view's menu lists
+  kCommandOnionSkin1 = 200,       // 200..202: onion skin on, 1, 2 or 3 frames each side
+  kCommandOpenRecent = 210,       // 210..217: the recent projects the view's menu lists
 };
 constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
 
@@ -94,6 +95,9 @@ bool OpenRecentCommand(int index);
 // After the view opened its menu: one "open recent" entry per recent project, by file name (the
 // full paths go to the log).
 void AddRecentProjectEntries();
+// After the view opened its menu, before the recent projects: the onion skin's three choices
+// of frames on each side, the one in use marked with a '*'.
+void AddOnionSkinEntries();
 
 // Flips, rename and delete of the selected image row's entry (codes 81..84); nothing for a row
 // that names no entry.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "editor/commands.h"
 #include "editor/image_panel.h"
@@ -120,11 +121,20 @@ void EndEditorWindow() {
 }
 
 const char* ViewWindowTitle() {
-  const char* mode = editor.viewMode == kCameraView ? "View - Camera" : "View - Edit";
+  static char title[96];
+  const bool cameraView = editor.viewMode == kCameraView;
+  std::snprintf(title, sizeof title, "%s", cameraView ? "View - Camera" : "View - Edit");
+  if (!cameraView && editor.onionSkin) {
+    const size_t used = std::strlen(title);
+    std::snprintf(title + used, sizeof title - used, "   onion skin %i + %i", editor.onionFrames,
+                  editor.onionFrames);
+  }
   // The last picture the view drew held more images than a picture can: say how many it lost.
-  if (imageDrawList.dropped <= 0) return mode;
-  static char title[64];
-  std::snprintf(title, sizeof title, "%s (%d images left out)", mode, imageDrawList.dropped);
+  if (imageDrawList.dropped > 0) {
+    const size_t used = std::strlen(title);
+    std::snprintf(title + used, sizeof title - used, " (%d images left out)",
+                  imageDrawList.dropped);
+  }
   return title;
 }
 

@@ -55,8 +55,9 @@ WindowPosition& WindowPositionOf(EditorWindow window);
 bool BeginEditorWindow(EditorWindow window, const char* title, float* scrollX, float* scrollY);
 void EndEditorWindow();
 
-// Titles, formatted anew every frame: the view names its mode, and how many images its last
-// picture left out when it held more than a picture can; the image window names the
+// Titles, formatted anew every frame: the view names its mode (and the onion skin's frames on
+// each side while it is on in the edit view), and how many images its last picture left out
+// when it held more than a picture can; the image window names the
 // selected object when it is an ordinary object with keys; the timeline names it whenever it has
 // a key track, and always counts the current frame, its time as seconds:frames and the frame
 // rate ("frame 137  4:17  30 fps", "  loop" after it while playback loops), or shows the frame

@@ -59,6 +59,25 @@ struct ProjectEditorState {
   bool viewPanning = false;        // a press on the view's empty space pans until let go
   Vec3 grabOffset;                 // grabbed handle minus the mouse, taken on a view press
   Vec3 dragStartScreen;            // screenPos of the selection when a move drag starts
+  // A scale drag follows the pointer's whole way from the press: the scale it started from
+  // and the pointer's height then, both taken on the press of "S".
+  Vec3 scaleDragStart{1, 1, 1};
+  int32_t scaleDragStartY = 0;
+  // A press on the view that pans, until it is let go: when it ends where it began (within a
+  // few pixels) it was a click, which picks the picture under it; with Left Alt held (the
+  // press then counts as the middle button) the one below the selection there.
+  bool pickPending = false;
+  bool pickNext = false;
+  int32_t pickPressX = 0, pickPressY = 0;  // screen pixels of the press
+
+  // The properties strip: the field whose number is being typed (-1 none) into propertyText,
+  // for propertyObject; a refusal or the accepted range is said in propertyMessage while the
+  // same object stays selected.
+  int32_t propertyField = -1;
+  SceneObject* propertyObject = nullptr;
+  char propertyText[24] = "";
+  char propertyMessage[160] = "";
+  const SceneObject* propertyMessageObject = nullptr;
 
   // A frame number typed in the timeline's title; goToText is the text field while goToTyping.
   bool goToTyping = false;
@@ -90,6 +109,10 @@ struct RunEditorState {
   // Pictures of exportScale x 640 by exportScale x 480 (1 to 4): the view menu's "export size",
   // kept in the user's settings.
   int32_t exportScale = 1;
+  // Onion skin in the edit view (O), with the frames drawn on each side (1 to 3, view menu).
+  bool onionSkin = false;
+  int32_t onionFrames = 2;
+  bool onionLatch = false;
 };
 
 struct EditorState : ProjectEditorState, RunEditorState {};

@@ -2,6 +2,9 @@
 // walk over the rows, so the walk never runs over a child list that it is changing.
 #include "editor/object_panel.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "editor/commands.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
@@ -168,6 +171,42 @@ void DrawObjectRow(SceneObject* object, int& row, int depth, bool mark) {
   if ((depth > 0 || mark) && object->childCount > 1) {
     DrawConnectors(object, depth, firstChildRow, row);
   }
+}
+
+namespace {
+
+// Counts listed rows depth first, as DrawObjectRow numbers them, until object is found.
+bool FindRow(const SceneObject* node, const SceneObject* object, int& row) {
+  if (node == nullptr || !node->keys) return false;
+  if (node == object) return true;
+  row += 1;
+  for (int i = 0; i < node->childCount; ++i) {
+    if (FindRow(node->children[i], object, row)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int ObjectListRow(const SceneObject* object) {
+  int row = 0;
+  return object != nullptr && FindRow(project.root, object, row) ? row : -1;
+}
+
+void ScrollObjectListToShow(const SceneObject* object) {
+  const int row = ObjectListRow(object);
+  if (row < 0) return;
+  const WindowLayout& layout = CurrentLayout(kObjectWindow);
+  const int range = layout.contentHeight - layout.visibleHeight;
+  if (range <= 0) return;
+  // A row covers pixels 10 r - 1 to 10 r + 8 of the list.
+  const int top = kObjectRowHeight * row - 1, bottom = top + kObjectRowHeight;
+  int scroll = static_cast<int>(std::lround(std::clamp(editor.objectListScroll, 0.0f, 1.0f) *
+                                            static_cast<float>(range)));
+  if (top < scroll) scroll = top;
+  if (bottom > scroll + layout.visibleHeight) scroll = bottom - layout.visibleHeight;
+  scroll = std::clamp(scroll, 0, range);
+  editor.objectListScroll = static_cast<float>(scroll) / static_cast<float>(range);
 }
 
 void RunObjectPanel() {

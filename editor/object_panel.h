@@ -1,7 +1,8 @@
-// The object window: the object tree as an indented list, the only place where objects are
-// selected. Clicks select and rename, DEL and INSERT delete and add, right clicks open the
-// object menus, and in attach mode a click picks the selected object's new parent. Builds on
-// the scene model (scene/), the toolkit (ui/) and the editor state.
+// The object window: the object tree as an indented list, where objects are selected (the view
+// also selects the object of a clicked picture, and the list then scrolls to its row). Clicks
+// select and rename, DEL and INSERT delete and add, right clicks open the object menus, and in
+// attach mode a click picks the selected object's new parent. Builds on the scene model
+// (scene/), the toolkit (ui/) and the editor state.
 #pragma once
 
 #include "scene/scene.h"
@@ -12,6 +13,11 @@ constexpr int kHiddenMarkX = 180;     // where the "H" of a hidden object goes
 
 // Runs the object window for one frame.
 void RunObjectPanel();
+// The row object has in the list (0 the root), counting only listed objects; -1 when it is not
+// listed (an image child, or not in the tree).
+int ObjectListRow(const SceneObject* object);
+// Scrolls the list as little as it takes to show object's row whole.
+void ScrollObjectListToShow(const SceneObject* object);
 // Input and drawing of object's row (row is the next free row and is advanced), then of its
 // listed subtree with depth + 1; mark draws the row as part of the subtree being attached.
 // Objects without a key track (image children) and their subtrees are not listed.

@@ -12,9 +12,14 @@
 #include "editor/commands.h"
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "editor/object_panel.h"
+#include "editor/properties_strip.h"
+#include "platform/log.h"
 #include "platform/platform.h"
 #include "scene/animation.h"
 #include "scene/draw.h"
+#include "scene/onion_skin.h"
+#include "scene/pick.h"
 #include "ui/ui.h"
 
 namespace {
@@ -23,6 +28,11 @@ constexpr int kMotionPathSamples = 201;
 constexpr int kMotionPathReach = 100;  // frames before and after the current one
 constexpr float kGuideLength = 800;
 constexpr float kCameraShadeReach = 100000;  // camera units
+
+// Whether the left button counted as the middle one (Left Alt held) in the previous frame. A
+// press reaches the view one frame after it landed, when a quick click may be over and the
+// toolkit has forgotten that the middle press was Alt and the left button.
+bool leftAsMiddleBefore = false;
 
 // Nearest integer of a view coordinate; far or broken values are held where they cannot wrap.
 int Nearest(float value) {
@@ -94,7 +104,10 @@ void PressHandles(SceneObject* selected) {
     editor.dragStartScreen = selected->state.screenPos;
   }
   PressHandle(x + kRotateHandleDX - half, y - half, kHandleHit, kHandleHit, kDragRotate, 4);
-  PressHandle(x - half, y + kScaleHandleDY - half, kHandleHit, kHandleHit, kDragScale, 5);
+  if (PressHandle(x - half, y + kScaleHandleDY - half, kHandleHit, kHandleHit, kDragScale, 5)) {
+    editor.scaleDragStart = selected->state.scale;
+    editor.scaleDragStartY = ui->mouseY;
+  }
   const int level = LevelToPixels(selectedLevel);
   PressHandle(6, CentreY() - level - 4, 20, 7, kDragLevel, 2);
 }
@@ -144,6 +157,8 @@ void StepDrag(SceneObject* selected) {
   }
   const int frame = project.currentFrame;
   const float dy = static_cast<float>(ui->mouseDY);
+  // The pose the press found: an inserted key holds it, and so does a key already there.
+  const Vec3 startScale = editor.scaleDragStart;
   switch (editor.dragState) {
     case kDragMove: {
       const Vec3 mouse = MousePoint();
@@ -160,10 +175,10 @@ void StepDrag(SceneObject* selected) {
       (key != nullptr ? key->rotation : state.rotation) += kDegreesPerPixel * dy;
       break;
     case kDragScale: {
-      const float factor = ScaleDragFactor(ui->mouseDY);
+      const float factor = ScaleDragFactor(ui->mouseY - editor.scaleDragStartY);
       Vec3& scale = key != nullptr ? key->scale : state.scale;
-      scale = Vec3{ScaleComponent(scale.x, factor), ScaleComponent(scale.y, factor),
-                   ScaleComponent(scale.z, factor)};
+      scale = Vec3{ScaleComponent(startScale.x, factor), ScaleComponent(startScale.y, factor),
+                   ScaleComponent(startScale.z, factor)};
       break;
     }
     case kDragVelocity: {
@@ -193,13 +208,54 @@ void StepDrag(SceneObject* selected) {
   }
 }
 
+// View pixels back in scene units (the edit view's zoom and pan undone).
+Vec3 ScreenToScene(const Vec3& screen) {
+  const float zoom = project.viewZoom;
+  return Vec3{(screen.x - static_cast<float>(CentreX())) / zoom + project.viewPanX,
+              (screen.y - static_cast<float>(CentreY())) / zoom + project.viewPanY,
+              screen.z / zoom};
+}
+
+// The click that ended: the picture under the pointer selects its object, and the object list
+// shows its row. The pan kept the scene point under the pointer, so the pointer now is where
+// the press was in the scene.
+void PickAtPointer() {
+  const Vec3 point = ScreenToScene(MousePoint());
+  SceneObject* picked = PickObject(project.root, project.currentFrame, point.x, point.y,
+                                   project.selected, editor.pickNext);
+  LogMessage("%s at %.1f, %.1f: %s", editor.pickNext ? "Alt+click" : "click",
+             static_cast<double>(point.x), static_cast<double>(point.y),
+             picked != nullptr ? picked->name : "no picture");
+  if (picked == nullptr) return;
+  SelectObject(picked);
+  ScrollObjectListToShow(picked);
+}
+
 // Pan with the middle button (or Alt and the left one) or the left one, from a press on the
 // view's empty space until the button is let go: a held title bar or the click that closed a
-// menu (its press reached no window) does not move the scene. The wheel zooms.
+// menu (its press reached no window) does not move the scene. A left press that ends where it
+// began is a click that picks (Alt+click the next picture below); the real middle button only
+// pans. The wheel zooms.
 void PanAndZoom(bool inView) {
-  if (!ui->leftDown && !ui->middleDown) editor.viewPanning = false;
+  if (editor.pickPending &&
+      (std::abs(ui->mouseX - editor.pickPressX) > kClickSlop ||
+       std::abs(ui->mouseY - editor.pickPressY) > kClickSlop)) {
+    editor.pickPending = false;
+  }
+  if (!ui->leftDown && !ui->middleDown) {
+    if (editor.viewPanning && editor.pickPending) PickAtPointer();
+    editor.viewPanning = false;
+    editor.pickPending = false;
+  }
   if (editor.dragState != kDragNone) return;
-  if ((ui->leftPressed || ui->middlePressed) && inView) editor.viewPanning = true;
+  if ((ui->leftPressed || ui->middlePressed) && inView) {
+    editor.viewPanning = true;
+    const bool altClick = ui->middlePressed && leftAsMiddleBefore;
+    editor.pickPending = ui->leftPressed || altClick;
+    editor.pickNext = altClick;
+    editor.pickPressX = ui->mouseX;
+    editor.pickPressY = ui->mouseY;
+  }
   if (editor.viewPanning) {
     project.viewPanX -= static_cast<float>(ui->mouseDX) / project.viewZoom;
     project.viewPanY -= static_cast<float>(ui->mouseDY) / project.viewZoom;
@@ -228,14 +284,6 @@ bool ApplyCameraViewTransform() {
   glRotatef(-root.rotation, 0, 0, 1);
   glTranslatef(-root.position.x, -root.position.y, 0);
   return true;
-}
-
-// The pivot's view pixels back in scene units (the edit view's zoom and pan undone).
-Vec3 ScreenToScene(const Vec3& screen) {
-  const float zoom = project.viewZoom;
-  return Vec3{(screen.x - static_cast<float>(CentreX())) / zoom + project.viewPanX,
-              (screen.y - static_cast<float>(CentreY())) / zoom + project.viewPanY,
-              screen.z / zoom};
 }
 
 float PathAlpha(int sample) {
@@ -367,6 +415,10 @@ void DrawScene(SceneObject* selected, bool cameraView, bool onKeyFrame) {
     glTranslatef(-project.viewPanX, -project.viewPanY, 0);
   }
   if (visible) {
+    // Behind the current picture, in the edit view only.
+    if (!cameraView && editor.onionSkin) {
+      DrawOnionSkins(project.root, project.currentFrame, editor.onionFrames);
+    }
     imageDrawList.count = 0;
     DrawObject(project.root, onKeyFrame, false, 0);
     SortQueue();
@@ -436,15 +488,19 @@ Vec3 ConstrainMove(const Vec3& mouse, const Vec3& start, const Vec3& unconstrain
 }
 
 float ScaleDragFactor(int dy) {
-  return std::max(1.0f - kScalePerPixel * static_cast<float>(dy), kMinScaleFactor);
+  // Past a factor of 10^7 either way every component is at its bound anyway.
+  const double steps = std::clamp(-static_cast<double>(dy) / kScaleDragPixels, -170.0, 170.0);
+  return static_cast<float>(std::pow(static_cast<double>(kScaleDragStep), steps));
 }
 
 float ScaleComponent(float value, float factor) {
-  if (value == 0.0f) return 0.0f;
+  if (value == 0.0f || !std::isfinite(value)) return value;
   const float scaled = value * factor;
-  if (!std::isfinite(scaled)) return value;
+  if (!std::isfinite(scaled) && !(factor > 1.0f)) return value;
   const float floor = std::min(std::fabs(value), kMinScale);
-  return std::copysign(std::max(std::fabs(scaled), floor), value);
+  const float ceiling = std::max(std::fabs(value), kMaxScale);
+  const float magnitude = std::isfinite(scaled) ? std::fabs(scaled) : ceiling;
+  return std::copysign(std::clamp(magnitude, floor, ceiling), value);
 }
 
 float ZoomAfterWheel(float zoom, int wheel) {
@@ -465,6 +521,8 @@ void RunViewWindow() {
   float scrollX = 0, scrollY = 0;
   BeginEditorWindow(kViewWindow, ViewWindowTitle(), &scrollX, &scrollY);
   FitViewToWindow();
+  FinishPropertyEdit();
+  const WindowLayout& layout = CurrentLayout(kViewWindow);
 
   if (!ui->leftDown && IsViewDrag(editor.dragState)) {
     editor.dragState = kDragNone;
@@ -483,8 +541,11 @@ void RunViewWindow() {
       editor.dragKey = -1;
     }
     editor.viewPanning = false;
+    editor.pickPending = false;
   } else {
-    const bool inView = MouseInView();
+    const bool overStrip =
+        RunPropertyStripInput(selected, layout.visibleWidth, layout.visibleHeight);
+    const bool inView = MouseInView() && !overStrip;
     if (selected != nullptr) {
       if (inView) PressHandles(selected);
       const int key = LoadCurrentKey(selected);
@@ -495,6 +556,7 @@ void RunViewWindow() {
       if (IsViewDrag(editor.dragState)) StepDrag(selected);
     }
     PanAndZoom(inView);
+    selected = project.selected;  // a click may have picked another object
   }
 
   const int key = HasKeys(selected) ? FindKeyAtFrame(*selected->keys, project.currentFrame) : -1;
@@ -505,12 +567,15 @@ void RunViewWindow() {
     selectedLevel = AccumulatedLevel(selected);
     if (!cameraView) {
       DrawEditOverlays(selected, key >= 0 && !selected->keys->keys[key].autoVelocity);
+      DrawPropertyStrip(selected, layout.visibleWidth, layout.visibleHeight);
     }
   }
 
   if (ui->rightPressed && !ui->menuOpen) {
     OpenMenu(10);
+    AddOnionSkinEntries();
     AddRecentProjectEntries();
   }
+  leftAsMiddleBefore = ui->leftAsMiddle != 0;
   EndEditorWindow();
 }

@@ -43,6 +43,10 @@ struct TiledImage {
   std::vector<int32_t> tileIndex;  // rows x cols, row by row: index into tiles, -1 empty
   float width = 0, height = 0;     // image size in pixels
   std::vector<Texture> pages;      // owned: power-of-two sides, at most kMaxAtlasSide
+  // One bit per pixel, set where alpha is above 0: rows of (width + 7) / 8 bytes, top row
+  // first, lowest bit leftmost. Picking in the view reads it; it takes a 32nd of the pixels'
+  // memory, and the pixels themselves are not kept.
+  std::vector<uint8_t> alphaMask;
 };
 
 // What a file looked like when it was read: a load that failed is not tried again until this
@@ -116,6 +120,20 @@ void FreeTiledImage(TiledImage* image);
 void PageShape(int count, int perSide, int* across, int* down);
 // Draws the image centred on the model-view origin, mirrored about its centre by the flags.
 void DrawTiledImage(const TiledImage* image, bool flipH, bool flipV);
+// Many images drawn as one stream of quads, their corners carried through each image's matrix
+// on the CPU: for pictures where the cost of a draw call per image matters more than exactness
+// to the last bit (the onion skin). Begin sets the colour the pictures are multiplied by (red,
+// green, blue, alpha; null: opaque white, the pictures as they are) and opens the batch; Add
+// draws image as DrawTiledImage would under matrix (column-major 4 x 4, applied before the
+// current model-view); End closes it. Texturing is on between Begin and End.
+void BeginImageBatch(const float* colour);
+void AddImageToBatch(const TiledImage* image, bool flipH, bool flipV, const float* matrix);
+void EndImageBatch();
+// Whether pixel (x, y) of the image (0, 0 at the top left) has an alpha above 0; false outside.
+bool ImagePixelVisible(const TiledImage* image, int x, int y);
+// Whether the image drawn by DrawTiledImage with these flags shows a pixel of alpha above 0 at
+// point (x, y) of the model-view space it is drawn in.
+bool ImageCoversPoint(const TiledImage* image, bool flipH, bool flipV, float x, float y);
 
 // Fills cell (32 x 32 RGBA) with tile (row, col) of the image and its border; pixels outside the
 // image are transparent white. True when some pixel of the cell has a non-zero alpha.

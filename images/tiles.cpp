@@ -21,6 +21,14 @@ namespace {
 constexpr uint8_t kOutside[4] = {255, 255, 255, 0};  // transparent white
 constexpr size_t kCellBytes = kTileCell * kTileCell * 4;
 
+// The batch between BeginImageBatch and EndImageBatch: the texture bound and whether quads are
+// open on it.
+struct ImageBatch {
+  uint32_t bound = 0;
+  bool open = false;
+};
+ImageBatch batch;
+
 // Cells along a page's side: the atlas side or what the renderer allows, if less.
 int CellsPerPageSide() {
   GLint largest = 0;
@@ -107,6 +115,15 @@ TiledImage* TileBuffer(const uint8_t* pixels, int width, int height) {
   image->cols = (width + kTileSide - 1) / kTileSide;
   image->rows = (height + kTileSide - 1) / kTileSide;
   image->tileIndex.assign(static_cast<size_t>(image->rows) * image->cols, -1);
+  const size_t maskRow = (static_cast<size_t>(width) + 7) / 8;
+  image->alphaMask.assign(maskRow * static_cast<size_t>(height), 0);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* row = pixels + static_cast<size_t>(y) * width * 4;
+    uint8_t* bits = image->alphaMask.data() + maskRow * y;
+    for (int x = 0; x < width; ++x) {
+      if (row[x * 4 + 3] != 0) bits[x / 8] |= static_cast<uint8_t>(1u << (x % 8));
+    }
+  }
 
   // The non-empty tiles first, so every page's size is known before it is filled.
   std::vector<int32_t> visible;
@@ -150,6 +167,87 @@ void FreeTiledImage(TiledImage* image) {
   if (image == nullptr) return;
   for (Texture& page : image->pages) DeleteTexture(page);
   delete image;
+}
+
+void BeginImageBatch(const float* colour) {
+  glEnable(GL_TEXTURE_2D);
+  if (colour != nullptr) {
+    glColor4f(colour[0], colour[1], colour[2], colour[3]);
+  } else {
+    glColor4f(1, 1, 1, 1);
+  }
+  batch = ImageBatch{};
+}
+
+void AddImageToBatch(const TiledImage* image, bool flipH, bool flipV, const float* matrix) {
+  if (image == nullptr || matrix == nullptr) return;
+  const int sx = flipH ? -1 : 1, sy = flipV ? -1 : 1;
+  const int w = static_cast<int>(std::lround(image->width));
+  const int h = static_cast<int>(std::lround(image->height));
+  // Where DrawTiledImage's translation puts the tile grid's corner.
+  const float originX = static_cast<float>(-(w / 2) * sx);
+  const float originY = static_cast<float>(-(h / 2) * sy);
+  const float* m = matrix;
+  auto vertex = [m](float x, float y) {
+    glVertex2f(m[0] * x + m[4] * y + m[12], m[1] * x + m[5] * y + m[13]);
+  };
+  for (int i = 0; i < image->rows; ++i) {
+    for (int j = 0; j < image->cols; ++j) {
+      const int32_t index = image->tileIndex[static_cast<size_t>(i) * image->cols + j];
+      if (index < 0) continue;
+      const TileCell& tile = image->tiles[index];
+      if (!batch.open || tile.texture.textureId != batch.bound) {
+        if (batch.open) glEnd();
+        batch.bound = tile.texture.textureId;
+        glBindTexture(GL_TEXTURE_2D, batch.bound);
+        glBegin(GL_QUADS);
+        batch.open = true;
+      }
+      const float side = static_cast<float>(tile.texture.width);
+      const float s0 = (tile.cellX + 1) / side, s1 = (tile.cellX + kTileCell - 1) / side;
+      const float t0 = (tile.cellY + 1) / side, t1 = (tile.cellY + kTileCell - 1) / side;
+      const float x0 = originX + static_cast<float>(kTileSide * j * sx);
+      const float x1 = originX + static_cast<float>(kTileSide * (j + 1) * sx);
+      const float y0 = originY + static_cast<float>(kTileSide * i * sy);
+      const float y1 = originY + static_cast<float>(kTileSide * (i + 1) * sy);
+      glTexCoord2f(s0, t1);
+      vertex(x0, y1);
+      glTexCoord2f(s1, t1);
+      vertex(x1, y1);
+      glTexCoord2f(s1, t0);
+      vertex(x1, y0);
+      glTexCoord2f(s0, t0);
+      vertex(x0, y0);
+    }
+  }
+}
+
+void EndImageBatch() {
+  if (batch.open) glEnd();
+  batch = ImageBatch{};
+  glDisable(GL_TEXTURE_2D);
+}
+
+bool ImagePixelVisible(const TiledImage* image, int x, int y) {
+  if (image == nullptr) return false;
+  const int width = static_cast<int>(std::lround(image->width));
+  const int height = static_cast<int>(std::lround(image->height));
+  if (x < 0 || y < 0 || x >= width || y >= height) return false;
+  const size_t maskRow = (static_cast<size_t>(width) + 7) / 8;
+  const size_t at = maskRow * y + x / 8;
+  if (at >= image->alphaMask.size()) return false;
+  return (image->alphaMask[at] >> (x % 8) & 1) != 0;
+}
+
+bool ImageCoversPoint(const TiledImage* image, bool flipH, bool flipV, float x, float y) {
+  if (image == nullptr || !std::isfinite(x) || !std::isfinite(y)) return false;
+  // DrawTiledImage puts image column u at -(W / 2) * sx + u * sx, the halves truncated.
+  const int w = static_cast<int>(std::lround(image->width));
+  const int h = static_cast<int>(std::lround(image->height));
+  const float u = (flipH ? -x : x) + static_cast<float>(w / 2);
+  const float v = (flipV ? -y : y) + static_cast<float>(h / 2);
+  if (u < 0 || v < 0 || u >= static_cast<float>(w) || v >= static_cast<float>(h)) return false;
+  return ImagePixelVisible(image, static_cast<int>(u), static_cast<int>(v));
 }
 
 void DrawTiledImage(const TiledImage* image, bool flipH, bool flipV) {

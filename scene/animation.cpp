@@ -55,9 +55,10 @@ int LastKeyAtOrBefore(const KeyTrack& track, int count, int frame) {
 }
 
 // Pose between key c and key c + 1. The handles of both keys come from their modes; keys with
-// automatic velocity get the worked-out position tangent written back, the others bend the
-// position handle along their stored velocity.
-Pose EvaluateSegment(KeyTrack& track, int count, int c, int frame, float fraction) {
+// automatic velocity get the worked-out position tangent written back (unless writeBack is
+// false), the others bend the position handle along their stored velocity.
+Pose EvaluateSegment(KeyTrack& track, int count, int c, int frame, float fraction,
+                     bool writeBack) {
   Key& a = track.keys[c];
   Key& b = track.keys[c + 1];
   const int span = b.frame - a.frame;
@@ -87,8 +88,9 @@ Pose EvaluateSegment(KeyTrack& track, int count, int c, int frame, float fractio
     for (int i = 0; i < kChannels; ++i) x1[i] = x0[i] + (x3[i] - x0[i]) * s;
     velocityA = (b.position - a.position) / d;
   }
+  const Vec3 outgoing = a.autoVelocity != 0 ? velocityA : a.velocity;
   if (a.autoVelocity != 0) {
-    a.velocity = velocityA;
+    if (writeBack) a.velocity = velocityA;
   } else {
     const float reach = d * kOneThird;
     x1[0] = a.position.x + a.velocity.x * reach;
@@ -113,7 +115,7 @@ Pose EvaluateSegment(KeyTrack& track, int count, int c, int frame, float fractio
     velocityB = (b.position - a.position) / d;
   }
   if (b.autoVelocity != 0) {
-    b.velocity = velocityB;
+    if (writeBack) b.velocity = velocityB;
   } else {
     const float reach = d * kOneThird;
     x2[0] = b.position.x - b.velocity.x * reach;
@@ -127,7 +129,7 @@ Pose EvaluateSegment(KeyTrack& track, int count, int c, int frame, float fractio
   for (int i = 0; i < kChannels; ++i) {
     x[i] = w.w0 * x0[i] + w.w1 * x1[i] + w.w2 * x2[i] + w.w3 * x3[i];
   }
-  return Pose{Vec3{x[0], x[1], x[2]}, Vec3{x[3], x[4], x[5]}, x[6], a.velocity};
+  return Pose{Vec3{x[0], x[1], x[2]}, Vec3{x[3], x[4], x[5]}, x[6], outgoing};
 }
 
 // Pose from the last key on: that key's values. Its velocity is the chord from the key before
@@ -146,7 +148,7 @@ Pose EvaluateAfterLastKey(const KeyTrack& track, int c) {
 }
 
 // EvaluateObject without the screen position.
-void EvaluatePose(SceneObject* object, int frame, float fraction) {
+void EvaluatePose(SceneObject* object, int frame, float fraction, bool writeBack = true) {
   if (fraction < 0) {
     frame -= 1;
     fraction += 1;
@@ -167,7 +169,7 @@ void EvaluatePose(SceneObject* object, int frame, float fraction) {
   } else if (c == count - 1) {
     pose = EvaluateAfterLastKey(track, c);
   } else {
-    pose = EvaluateSegment(track, count, c, frame, fraction);
+    pose = EvaluateSegment(track, count, c, frame, fraction, writeBack);
   }
 
   Key& state = object->state;
@@ -225,6 +227,12 @@ void EvaluateTree(SceneObject* object, int frame, float fraction) {
   if (object == nullptr) return;
   EvaluateObject(object, frame, fraction);
   for (int i = 0; i < object->childCount; ++i) EvaluateTree(object->children[i], frame, fraction);
+}
+
+void PoseTree(SceneObject* object, int frame) {
+  if (object == nullptr) return;
+  EvaluatePose(object, frame, 0, false);
+  for (int i = 0; i < object->childCount; ++i) PoseTree(object->children[i], frame);
 }
 
 void EvaluateChain(SceneObject* object, int frame, float fraction) {

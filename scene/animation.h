@@ -48,6 +48,10 @@ inline Vec3 ApplyTurn(const Turn& turn, const Vec3& v) {
 void EvaluateObject(SceneObject* object, int frame, float fraction);
 // EvaluateObject on object and then on its whole subtree, parents before children.
 void EvaluateTree(SceneObject* object, int frame, float fraction);
+// The poses of object's subtree at frame, parents before children, and nothing else: no
+// worked-out velocity is written back into a key and no screen position is updated. For
+// pictures of other frames; the caller keeps the states it needs and puts them back.
+void PoseTree(SceneObject* object, int frame);
 // EvaluateObject on the root, every ancestor down to object, and object.
 void EvaluateChain(SceneObject* object, int frame, float fraction);
 

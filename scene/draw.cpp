@@ -48,7 +48,7 @@ Matrix ObjectMatrix(const Matrix& parent, const Key& state) {
   return out;
 }
 
-void QueueImage(const ImageEntry* entry, const Matrix& matrix, float level) {
+void QueueImage(SceneObject* object, const ImageEntry* entry, const Matrix& matrix, float level) {
   ImageDrawList& list = imageDrawList;
   if (list.count >= kMaxImageDraws) {
     list.dropped += 1;
@@ -57,17 +57,17 @@ void QueueImage(const ImageEntry* entry, const Matrix& matrix, float level) {
   QueuedImage& queued = list.images[list.count];
   queued.entry = entry;
   queued.unloaded = false;
+  queued.object = object;
   std::memcpy(queued.matrix, matrix.m, sizeof queued.matrix);
   list.order[list.count] = SortEntry{list.count, level};
   list.count += 1;
 }
 
-void QueueFrameImage(const SceneObject* object, const Matrix& matrix, float level) {
+void QueueFrameImage(SceneObject* object, int frame, const Matrix& matrix, float level) {
   const ImageTrack* track = object->images.get();
-  const int frame = project.currentFrame;
   if (track == nullptr || frame < 0 || frame >= kMaxFrames) return;
   const int n = track->frameImage[frame];
-  if (n > 0 && n <= kMaxImages) QueueImage(&track->entries[n - 1], matrix, level);
+  if (n > 0 && n <= kMaxImages) QueueImage(object, &track->entries[n - 1], matrix, level);
 }
 
 void Line(float x0, float y0, float x1, float y1) {
@@ -141,29 +141,38 @@ void DrawVelocityArrow(const Key& state) {
   SetLineWidth(1);
 }
 
-void DrawNode(SceneObject* object, bool onKeyFrame, bool overlay, bool editView,
-              float parentLevel, const Matrix& parentMatrix) {
+// What one walk over the tree does: the image pass of a frame or the overlay.
+struct Pass {
+  bool onKeyFrame = false;
+  bool overlay = false;
+  bool editView = false;
+  int frame = 0;               // whose images the image pass queues
+  bool noteSelected = false;   // record the selected object's level
+};
+
+void DrawNode(SceneObject* object, const Pass& pass, float parentLevel,
+              const Matrix& parentMatrix) {
   if (object->hidden) return;
   const Matrix matrix = ObjectMatrix(parentMatrix, object->state);
   const float level = parentLevel + object->state.position.z;
-  if (object == project.selected) selectedLevel = level;
+  if (pass.noteSelected && object == project.selected) selectedLevel = level;
 
-  const bool marks = overlay && !exporting.load(std::memory_order_relaxed);
-  if (!overlay) {
-    QueueFrameImage(object, matrix, level);
+  const bool marks = pass.overlay && !exporting.load(std::memory_order_relaxed);
+  if (!pass.overlay) {
+    QueueFrameImage(object, pass.frame, matrix, level);
   } else if (marks && object->kind == kRootObject) {
     glLoadMatrixf(matrix.m);
     DrawGrid();
   }
 
   for (int i = 0; i < object->childCount; ++i) {
-    DrawNode(object->children[i], onKeyFrame, overlay, editView, level, matrix);
+    DrawNode(object->children[i], pass, level, matrix);
   }
 
   if (!marks || (object != project.selected && object != project.alignmentParent)) return;
   glLoadMatrixf(matrix.m);
-  DrawSelectionFrame(object, onKeyFrame);
-  if (onKeyFrame && !object->state.autoVelocity && editView) {
+  DrawSelectionFrame(object, pass.onKeyFrame);
+  if (pass.onKeyFrame && !object->state.autoVelocity && pass.editView) {
     glLoadMatrixf(parentMatrix.m);
     DrawVelocityArrow(object->state);
   }
@@ -209,8 +218,25 @@ void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parent
   Matrix current;
   glGetFloatv(GL_MODELVIEW_MATRIX, current.m);
   if (overlay) glDisable(GL_TEXTURE_2D);
-  DrawNode(object, onKeyFrame, overlay, editView, parentLevel, current);
+  Pass pass;
+  pass.onKeyFrame = onKeyFrame;
+  pass.overlay = overlay;
+  pass.editView = editView;
+  pass.frame = project.currentFrame;
+  pass.noteSelected = true;
+  DrawNode(object, pass, parentLevel, current);
   if (overlay) glLoadMatrixf(current.m);
+}
+
+void QueueImages(SceneObject* root, int frame, const float* matrix) {
+  imageDrawList.count = 0;
+  imageDrawList.dropped = 0;
+  if (root == nullptr) return;
+  Matrix base = {{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+  if (matrix != nullptr) std::memcpy(base.m, matrix, sizeof base.m);
+  Pass pass;
+  pass.frame = frame;
+  DrawNode(root, pass, 0, base);
 }
 
 void SortQueue() {
@@ -239,6 +265,23 @@ void DrawQueue() {
     queued.unloaded = image == nullptr;
     if (image != nullptr) DrawTiledImage(image, queued.entry->flipH, queued.entry->flipV);
   }
+  glPopMatrix();
+}
+
+void DrawQueueBatched(const float* colour) {
+  const ImageDrawList& list = imageDrawList;
+  const int count = std::clamp(list.count, 0, kMaxImageDraws);
+  // The queued matrices hold the whole transform.
+  glPushMatrix();
+  glLoadIdentity();
+  BeginImageBatch(colour);
+  for (int k = 0; k < count; ++k) {
+    const QueuedImage& queued = list.images[list.order[k].index];
+    if (queued.entry == nullptr) continue;
+    const TiledImage* image = GetImage(queued.entry->file);
+    AddImageToBatch(image, queued.entry->flipH, queued.entry->flipV, queued.matrix);
+  }
+  EndImageBatch();
   glPopMatrix();
 }
 

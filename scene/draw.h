@@ -14,6 +14,7 @@ constexpr int kMaxImageDraws = 1000;  // images one picture can hold; later ones
 // One image waiting to be painted.
 struct QueuedImage {
   const ImageEntry* entry = nullptr;  // in the tree, which does not change before DrawQueue
+  SceneObject* object = nullptr;      // the object whose image track holds the entry
   float matrix[16] = {};              // model-view when queued, column-major as OpenGL keeps it
   bool unloaded = false;              // set by DrawQueue: the bank could not give the image
 };
@@ -51,11 +52,20 @@ constexpr float kCameraFrameWidth = 640, kCameraFrameHeight = 480;
 // set. Hidden objects are skipped with their subtrees. The model-view matrix is left as it was.
 void DrawObject(SceneObject* object, bool onKeyFrame, bool overlay, float parentLevel,
                 bool editView = false);
+// The image pass without OpenGL: empties the queue and fills it with the images that frame
+// shows, each under matrix (column-major 4 x 4; null for the identity) times its object's
+// pose, with the tree posed as its states hold now. For pictures of other frames (onion skin)
+// and for picking; it marks nothing as selected.
+void QueueImages(SceneObject* root, int frame, const float* matrix);
 // Orders the queue by ascending level; equal levels keep their queue order (tree order).
 void SortQueue();
 // Paints the queued images in sorted order; images the bank cannot load are skipped and marked
 // unloaded.
 void DrawQueue();
+// DrawQueue as one batch of quads (images/image_bank.h), every colour multiplied by colour
+// (red, green, blue, alpha): far fewer draw calls, for pictures that need not match DrawQueue's
+// to the last bit. The model-view matrix is left as it was.
+void DrawQueueBatched(const float* colour);
 // The level bar's 20 x 3 marks for object and its whole subtree, hidden objects included,
 // in the current toolkit region.
 void DrawLevelMarkers(SceneObject* object, float parentLevel);

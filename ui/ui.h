@@ -28,7 +28,7 @@ constexpr int kDoubleClickFrames = 20;
 constexpr int kMenuCount = 15;
 constexpr int kMenuEntryHeight = 10;
 constexpr int kMaxMenuEntries = 10;   // entry i of menu m yields 10 m + i
-constexpr int kMaxExtraEntries = 8;   // entries an opener adds after a menu's own
+constexpr int kMaxExtraEntries = 12;  // entries an opener adds after a menu's own
 constexpr int kExtraLabelSize = 64;
 constexpr int kTitleBarHeight = 12;
 
