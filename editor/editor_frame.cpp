@@ -48,6 +48,9 @@ WindowLayout LayoutFor(EditorWindow window, int screenWidth, int screenHeight) {
     case kObjectWindow:
       layout.x += dw;
       layout.height = std::max(layout.height + objectGain, kSmallestBody);
+      // The list grows past its 90 rows when the tree holds more, so every row can be reached.
+      layout.contentHeight =
+          std::max(layout.contentHeight, kObjectRowHeight * (ObjectListRowCount() + 1));
       break;
     case kImageWindow:
       layout.x += dw;

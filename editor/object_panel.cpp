@@ -188,6 +188,12 @@ bool FindRow(const SceneObject* node, const SceneObject* object, int& row) {
 
 }  // namespace
 
+int ObjectListRowCount() {
+  int rows = 0;
+  FindRow(project.root, nullptr, rows);
+  return rows;
+}
+
 int ObjectListRow(const SceneObject* object) {
   int row = 0;
   return object != nullptr && FindRow(project.root, object, row) ? row : -1;

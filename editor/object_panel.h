@@ -15,6 +15,8 @@ constexpr int kHiddenMarkX = 180;     // where the "H" of a hidden object goes
 void RunObjectPanel();
 // The row object has in the list (0 the root), counting only listed objects; -1 when it is not
 // listed (an image child, or not in the tree).
+// Rows the list holds: every object with a key track, image children left out.
+int ObjectListRowCount();
 int ObjectListRow(const SceneObject* object);
 // Scrolls the list as little as it takes to show object's row whole.
 void ScrollObjectListToShow(const SceneObject* object);

@@ -305,6 +305,25 @@ TEST_F(ObjectList, TheScrollBarAndRowsOutOfSightTakeNoClicks) {
   EXPECT_EQ(project.selected, project.camera);
 }
 
+TEST_F(ObjectList, AListLongerThanNinetyRowsScrollsToItsLastRow) {
+  SceneObject* last = nullptr;
+  for (int group = 0; group < 2; ++group) {
+    SceneObject* parent = CreateObject(nullptr);
+    for (int i = 0; i < 60; ++i) last = CreateObject(parent);
+  }
+  RunPasses(1);
+  const int row = ObjectListRow(last);
+  ASSERT_EQ(row, 123);
+  const WindowLayout& layout = CurrentLayout(kObjectWindow);
+  ASSERT_GE(layout.contentHeight, kObjectRowHeight * (row + 1));
+  ScrollObjectListToShow(last);
+  RunPasses(1);
+  const int scrolled = static_cast<int>(
+      std::lround(editor.objectListScroll * (layout.contentHeight - layout.visibleHeight)));
+  Click(Point{ObjectRow(row).x, ObjectRow(row).y - scrolled});
+  EXPECT_EQ(project.selected, last);
+}
+
 TEST_F(ObjectList, NamesAreShownAsTheyAre) {
   SceneObject* object = CreateObject(nullptr);
   CopyName(object->name, kNameSize, "50%s%n%d");
