@@ -58,7 +58,7 @@ void NewObject() {
   SelectObject(created);
   // The new object is an edit even while its name is still being typed.
   RecordEditNow();
-  StartTextEdit(created->name, kNameSize);
+  StartTextEdit(created->name, kNameSize, true);
 }
 
 void RunObjectCommand(int code) {
@@ -81,7 +81,7 @@ void RunObjectCommand(int code) {
       break;
     case kCommandRenameObject:
       if (selected != nullptr && selected->kind == kOrdinaryObject && selected->keys) {
-        StartTextEdit(selected->name, kNameSize);
+        StartTextEdit(selected->name, kNameSize, true);
       }
       break;
     case kCommandDeleteObject:
@@ -231,7 +231,7 @@ void RunClipCommand(int code) {
       clip->pan = 0.0f;
       break;
     case kCommandRenameClip:
-      StartTextEdit(clip->label, kNameSize);
+      StartTextEdit(clip->label, kNameSize, true);
       break;
     case kCommandDeleteClip:
       if (ui != nullptr && ui->editing && ui->editText == clip->label) FinishTextEdit();

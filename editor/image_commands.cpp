@@ -184,7 +184,7 @@ void RunImageEntryCommand(int code) {
       break;
     case kCommandRenameImage:
       // A freed entry has no image to name.
-      if (entry->file[0] != '\0') StartTextEdit(entry->name, kNameSize);
+      if (entry->file[0] != '\0') StartTextEdit(entry->name, kNameSize, true);
       break;
     case kCommandDeleteImage:
       DeleteSelectedImage();

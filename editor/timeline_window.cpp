@@ -210,6 +210,7 @@ void DrawClip(const Clip& clip, bool selected, const View& v) {
     DrawText(x0 + 2, y0 - 1, kWhite, "v");
     DrawText(x0 + 11, y0 - 1, kWhite, "p");
   }
+  DrawTextSelection(x0 + 3, y0 + 5, clip.label);
   DrawTextOutlined(x0 + 3, y0 + 5, kWhite, kBlack, clip.label);
 }
 

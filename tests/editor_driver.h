@@ -135,6 +135,12 @@ class EditorTest : public ::testing::Test {
       RunPasses(1);
     }
   }
+  // A rename starts with the whole name selected: End first, then text after the name.
+  static void TypeAtEnd(const char* text) {
+    typedChar = kTypedEnd;
+    RunPasses(1);
+    Type(text);
+  }
 
   // A fresh directory that the image bank reads from, as a project's folder; PNG files go there.
   std::string MakeWorkDirectory() {
