@@ -95,8 +95,9 @@ void RunImageEntryCommand(int code);
 enum class ImageSlot { kNew, kSelectedRow };
 // Asks for a PNG file and stores its bare name in the selected object's image child. A file
 // that cannot be loaded is stored all the same, and the user told why ("Couldn't load image
-// NAME: REASON"). False when nothing changed: no image child, no room (the user is told), an
-// invalid row, a cancelled dialog or a file name that does not fit.
+// NAME: REASON"). The object's first image is set on every frame that shows nothing yet;
+// later imports change no frame. False when nothing changed: no image child, no room (the user
+// is told), an invalid row, a cancelled dialog or a file name that does not fit.
 bool ImportImage(ImageSlot slot);
 // Copies the image choice of the selected frame range right behind it, selects the copy and
 // moves the current frame on by the range's length. Frames past 1999 are not written. False

@@ -141,7 +141,8 @@ TEST_F(History, EveryKindOfEditIsUndoneAndRedoneToTheSameBytes) {
     RunCommand(kCommandFlipHorizontally);
   });
   ExpectOneStep("frame image", [] {
-    SetFrameImage(*project.selected->children[0]->images, 20, 1);
+    // The first import shows its image on every frame; frame 20 now shows nothing.
+    SetFrameImage(*project.selected->children[0]->images, 20, 0);
   });
   ExpectOneStep("sound import", [&] {
     dialogs.fileAnswers = {folder + "/beep.wav"};
