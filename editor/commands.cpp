@@ -230,6 +230,9 @@ void RunClipCommand(int code) {
     case kCommandResetClipPan:
       clip->pan = 0.0f;
       break;
+    case kCommandResetClipVolume:
+      clip->volume = 1.0f;  // a new clip's volume
+      break;
     case kCommandRenameClip:
       StartTextEdit(clip->label, kNameSize, true);
       break;
@@ -304,6 +307,7 @@ void RunViewClipSoundCommand(int code) {
       project.viewZoom = 1.0f;
       break;
     case kCommandResetClipPan:
+    case kCommandResetClipVolume:
     case kCommandRenameClip:
     case kCommandDeleteClip:
       RunClipCommand(code);

@@ -44,8 +44,9 @@ enum CommandCode : int {
   kCommandSave = 107,
   kCommandSaveAs = 108,
   kCommandResetClipPan = 110,
-  kCommandRenameClip = 111,
-  kCommandDeleteClip = 112,
+  kCommandResetClipVolume = 111,
+  kCommandRenameClip = 112,
+  kCommandDeleteClip = 113,
   kCommandImportSound = 120,
   kCommandMute = 121,
   kCommandFps10 = 130,            // 130..137: 10, 12, 15, 24, 25, 30, 50, 60 fps

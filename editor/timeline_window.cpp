@@ -214,20 +214,24 @@ void DrawClip(const Clip& clip, bool selected, const View& v) {
   DrawTextOutlined(x0 + 3, y0 + 5, kWhite, kBlack, clip.label);
 }
 
-// The gauge of a volume or pan drag, drawn over every clip.
+// The gauge of a volume or pan drag with its value, drawn over every clip.
 void DrawClipGauge(const Clip& clip, const View& v) {
   const int x0 = v.framePixels * clip.startFrame, y0 = ClipTop(clip);
+  char value[32];
+  if (!FormatClipGaugeValue(clip, editor.dragState, value, sizeof value)) return;
   if (editor.dragState == kDragClipVolume) {
     DrawOutline(x0, y0 - 25, 7, 52, kWhite);
     FillRect(x0 + 1, y0 - 24, 5, 50, kBlack);
     const int vol = static_cast<int>(std::lround(46.0f * clip.volume));
     FillRect(x0 + 1, y0 + 21 - vol, 5, 5, kWhite);
-  } else if (editor.dragState == kDragClipPan) {
+    DrawTextOutlined(x0 + 10, y0 - 24, kWhite, kBlack, value);
+  } else {
     DrawOutline(x0 - 25, y0, 51, 6, kWhite);
     FillRect(x0 - 24, y0, 49, 5, kBlack);
     FillRect(x0, y0, 1, 6, kWhite);
     const int q = static_cast<int>(std::lround(22.0f * clip.pan));
     FillRect(x0 - 2 + q, y0, 5, 5, kWhite);
+    DrawTextOutlined(x0 - 25, y0 - 11, kWhite, kBlack, value);
   }
 }
 
@@ -527,6 +531,23 @@ int RestoreKeyOrder(KeyTrack& track, int moved) {
 
 int ClipWidth(const Clip& clip) {
   return clip.wave != nullptr ? clip.wave->overviewLength : kMissingClipWidth;
+}
+
+bool FormatClipGaugeValue(const Clip& clip, int dragState, char* text, size_t size) {
+  if (dragState == kDragClipVolume) {
+    std::snprintf(text, size, "volume %.2f", static_cast<double>(clip.volume));
+  } else if (dragState == kDragClipPan) {
+    // A pan that rounds to the centre reads "pan 0.00", never "-0.00"; others carry their side.
+    const float pan = clip.pan;
+    if (std::fabs(pan) < 0.005f) {
+      std::snprintf(text, size, "pan 0.00");
+    } else {
+      std::snprintf(text, size, "pan %+.2f", static_cast<double>(pan));
+    }
+  } else {
+    return false;
+  }
+  return true;
 }
 
 int ClipPixels(const Clip& clip, int framePixels) {

@@ -29,7 +29,7 @@ const MenuEntryList kMenus[kMenuCount] = {
      9,
      {"edit view", "camera view", "reset edit view", "export animation",
       "export with motion blur", "new project", "open...", "save", "save as..."}},
-    {100, 3, {"reset pan", "rename", "delete [DEL]"}},
+    {100, 4, {"reset pan", "reset volume", "rename", "delete [DEL]"}},
     {120, 2, {"import sound", "mute/unmute"}},
     {120,
      8,
