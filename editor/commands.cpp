@@ -10,6 +10,7 @@
 #include "editor/editor_state.h"
 #include "editor/export_progress.h"
 #include "editor/history.h"
+#include "editor/key_selection.h"
 #include "export/export.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -167,25 +168,24 @@ void RunKeyCommand(int code) {
   EvaluateTree(object, project.currentFrame, 0);
 }
 
-// Key modes (menu 6) of the key selected in the timeline.
+// Key modes (menu 6) of the keys selected in the timeline.
 void RunKeyModeCommand(int code) {
   SceneObject* object = project.selected;
   if (object == nullptr || !object->keys) return;
   KeyTrack& track = *object->keys;
   if (project.selectedKey < 0 || project.selectedKey >= track.count) return;
-  Key& key = track.keys[static_cast<size_t>(project.selectedKey)];
   switch (code) {
     case kCommandModeManual:
-      key.mode = kManual;
+      SetSelectedKeysMode(track, kManual);
       break;
     case kCommandModeCorner:
-      key.mode = kCorner;
+      SetSelectedKeysMode(track, kCorner);
       break;
     case kCommandModeAuto:
-      key.mode = kAuto;
+      SetSelectedKeysMode(track, kAuto);
       break;
     case kCommandModeStationary:
-      key.mode = kStationary;
+      SetSelectedKeysMode(track, kStationary);
       break;
     default:
       return;
