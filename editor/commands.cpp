@@ -99,21 +99,15 @@ void RunObjectCommand(int code) {
 
 // Null when the track has no room for the key (the user is told).
 Key* CurrentKey(SceneObject* object) {
-  KeyTrack& track = *object->keys;
-  int index = FindKeyAtFrame(track, project.currentFrame);
+  const int index = KeyAtCurrentFrame(object);
   if (index < 0) {
-    index = InsertKey(object, project.currentFrame);
-    if (index < 0) {
-      char text[kNameSize + 128];
-      std::snprintf(text, sizeof text, "Couldn't add a key at frame %d: %s already has %d keys.",
-                    project.currentFrame, object->name, kMaxKeys);
-      ShowMessage("Error", text, true);
-      return nullptr;
-    }
-    // The selected key keeps pointing at the same key when the new one goes in before it.
-    if (object == project.selected && project.selectedKey >= index) project.selectedKey += 1;
+    char text[kNameSize + 128];
+    std::snprintf(text, sizeof text, "Couldn't add a key at frame %d: %s already has %d keys.",
+                  project.currentFrame, object->name, kMaxKeys);
+    ShowMessage("Error", text, true);
+    return nullptr;
   }
-  return &track.keys[static_cast<size_t>(index)];
+  return &object->keys->keys[static_cast<size_t>(index)];
 }
 
 bool IsKeyCommand(int code) {
@@ -336,6 +330,18 @@ void RunViewClipSoundCommand(int code) {
 }
 
 }  // namespace
+
+int KeyAtCurrentFrame(SceneObject* object) {
+  if (object == nullptr || !object->keys) return -1;
+  const int existing = FindKeyAtFrame(*object->keys, project.currentFrame);
+  if (existing >= 0) return existing;
+  const int index = InsertKey(object, project.currentFrame);
+  // The selected key keeps pointing at the same key when the new one goes in before it.
+  if (index >= 0 && object == project.selected && project.selectedKey >= index) {
+    project.selectedKey += 1;
+  }
+  return index;
+}
 
 void DeleteObject(SceneObject* object) {
   if (object == nullptr || object->kind != kOrdinaryObject || !object->keys ||

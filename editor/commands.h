@@ -59,6 +59,11 @@ constexpr int kFpsChoices[8] = {10, 12, 15, 24, 25, 30, 50, 60};
 // back buffer. The root region stays open for the frame to close.
 bool RunCommand(int code);
 
+// The index of object's key on the current frame, inserted holding the pose evaluated there when
+// there is none (the selected key keeps naming its key); -1 when the object has no key track or
+// its track is full.
+int KeyAtCurrentFrame(SceneObject* object);
+
 // Commands that keys share with the menus.
 // Deletes an ordinary object that the user made, with its subtree, and selects its parent:
 // never the root, the camera (or a subtree holding it) or an image child. A name being typed

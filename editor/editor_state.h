@@ -83,6 +83,7 @@ struct RunEditorState {
   bool tabLatch = false;
   bool loopLatch = false;     // L
   bool fileKeyLatch = false;  // Ctrl+S, Ctrl+Shift+S, Ctrl+O, Ctrl+N, Ctrl+Q, Ctrl+G
+  bool clipboardLatch = false;  // Ctrl+C, Ctrl+V, Ctrl+Shift+V
   bool objectWindowActive = false;  // the object / image window is the focused window
   bool imageWindowActive = false;
   float objectListScroll = 0, imageListScroll = 0, timelineScroll = 0;

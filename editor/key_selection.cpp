@@ -82,13 +82,21 @@ void SelectKeysInFrames(const KeyTrack& track, int first, int last, const KeyFra
   if (first > last) std::swap(first, last);
   KeyFrameSet frames{};
   if (kept != nullptr) frames = *kept;
+  for (int f = std::max(first, 0); f <= std::min(last, kMaxFrames - 1); ++f) {
+    frames[static_cast<size_t>(f)] = true;
+  }
+  SelectKeyFrames(track, frames);
+}
+
+void SelectKeyFrames(const KeyTrack& track, const KeyFrameSet& frames) {
+  // Only frames that hold keys are kept: a key made later on another frame is not selected.
+  editor.selectedKeyFrames.fill(false);
   for (int i = 0; i < track.count; ++i) {
     const Key& key = track.keys[static_cast<size_t>(i)];
-    if (OnFrames(key) && key.frame >= first && key.frame <= last) {
-      frames[static_cast<size_t>(key.frame)] = true;
+    if (OnFrames(key) && frames[static_cast<size_t>(key.frame)]) {
+      editor.selectedKeyFrames[static_cast<size_t>(key.frame)] = true;
     }
   }
-  editor.selectedKeyFrames = frames;
   ChooseSelectedKey(track);
 }
 

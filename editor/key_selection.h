@@ -20,6 +20,8 @@ void ToggleKeySelection(const KeyTrack& track, int index);
 // given (a sweep with Shift keeps what was selected when it began).
 using KeyFrameSet = std::array<bool, kMaxFrames>;
 void SelectKeysInFrames(const KeyTrack& track, int first, int last, const KeyFrameSet* kept);
+// Selects the keys on the given frames, and only those (frames without a key are ignored).
+void SelectKeyFrames(const KeyTrack& track, const KeyFrameSet& frames);
 // The frames of the selected keys.
 KeyFrameSet SelectedKeyFrames(const KeyTrack& track);
 // Moves every selected key by frames, keeping the track in frame order and the selection on the
