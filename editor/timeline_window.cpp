@@ -218,23 +218,35 @@ void DrawClip(const Clip& clip, bool selected, const View& v) {
   DrawTextOutlined(x0 + 3, y0 + 5, kWhite, kBlack, clip.label);
 }
 
-// The gauge of a volume or pan drag with its value, drawn over every clip.
+// The gauge of a volume or pan drag, drawn over every clip.
 void DrawClipGauge(const Clip& clip, const View& v) {
   const int x0 = v.framePixels * clip.startFrame, y0 = ClipTop(clip);
-  char value[32];
-  if (!FormatClipGaugeValue(clip, editor.dragState, value, sizeof value)) return;
   if (editor.dragState == kDragClipVolume) {
     DrawOutline(x0, y0 - 25, 7, 52, kWhite);
     FillRect(x0 + 1, y0 - 24, 5, 50, kBlack);
     const int vol = static_cast<int>(std::lround(46.0f * clip.volume));
     FillRect(x0 + 1, y0 + 21 - vol, 5, 5, kWhite);
-    DrawTextOutlined(x0 + 10, y0 - 24, kWhite, kBlack, value);
-  } else {
+  } else if (editor.dragState == kDragClipPan) {
     DrawOutline(x0 - 25, y0, 51, 6, kWhite);
     FillRect(x0 - 24, y0, 49, 5, kBlack);
     FillRect(x0, y0, 1, 6, kWhite);
     const int q = static_cast<int>(std::lround(22.0f * clip.pan));
     FillRect(x0 - 2 + q, y0, 5, 5, kWhite);
+  }
+}
+
+// The value of a volume or pan drag beside its gauge, drawn last so that the ruler's keys never
+// hide it: right of the volume gauge's top, above the pan gauge.
+void DrawClipGaugeValue(const View& v) {
+  const Clip* clip = GetClip(editor.selectedClip);
+  char value[32];
+  if (clip == nullptr || !FormatClipGaugeValue(*clip, editor.dragState, value, sizeof value)) {
+    return;
+  }
+  const int x0 = v.framePixels * clip->startFrame, y0 = ClipTop(*clip);
+  if (editor.dragState == kDragClipVolume) {
+    DrawTextOutlined(x0 + 10, y0 - 24, kWhite, kBlack, value);
+  } else {
     DrawTextOutlined(x0 - 25, y0 - 11, kWhite, kBlack, value);
   }
 }
@@ -698,6 +710,7 @@ void DrawTimelineWindow() {
   const bool keyRowPressed =
       track != nullptr && RunFrameStrip(*track, ImageTrackOf(selected), p, v);
   if (rulerPressed && !keyRowPressed) project.selectedKey = -1;
+  DrawClipGaugeValue(v);
   if (track != nullptr) {
     // Delete removes every selected key, never the track's last one.
     if (deletePressed) DeleteSelectedKeys(*track);
