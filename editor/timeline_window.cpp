@@ -367,7 +367,8 @@ bool PressKeyRow(const KeyTrack& track, const KeySlots& slots, const Pointer& p,
       SelectOnlyKey(track, i);
     }
   }
-  if (i < 0 && ui->leftPressed && ui->localMouseY >= kKeyRowTop && ui->localMouseY <= kKeyRowBottom) {
+  const bool onRow = ui->localMouseY >= kKeyRowTop && ui->localMouseY <= kKeyRowBottom;
+  if (i < 0 && ui->leftPressed && onRow) {
     editor.dragState = kDragKeySweep;
     editor.keySweepAnchor = p.frame;
     editor.keySweepAdds = editor.shiftHeld;

@@ -203,75 +203,43 @@ TEST_F(TextField, SmallAndFullBuffersAreNeverOverrun) {
   EXPECT_EQ(std::string(full), std::string(127, 'n'));
 }
 
-// The cursor stands in the text as "_"; Home, End, Left and Right move it, Backspace removes the
-// character before it and Delete the one after it, and finishing takes it out wherever it is.
-TEST_F(TextField, CursorKeysMoveTheCursorAndEditAtIt) {
+// The cursor "_" stands where it is in the text: Home, End, Left and Right move it, Backspace
+// removes the character before it and Delete the one after; finishing takes it out from there.
+// A rename starts with the whole text selected: the first character replaces it, Delete empties
+// it, Left and Right end the selection at its start and end.
+TEST_F(TextField, TheCursorKeysAndASelectedTextEditWhereTheCursorIs) {
   std::strcpy(name, "arm_l");
   StartTextEdit(name, sizeof name);
-  Type(kTypedHome);
-  EXPECT_STREQ(name, "_arm_l");
-  Type(kTypedLeft);  // already at the start
-  Type('L');
-  EXPECT_STREQ(name, "L_arm_l");
-  Type(kTypedRight);
-  Type(kTypedRight);
+  for (uint8_t key : {kTypedHome, kTypedLeft, uint8_t('L'), kTypedRight, kTypedRight}) Type(key);
   Type(kTypedDelete);
-  EXPECT_STREQ(name, "Lar__l") << "Delete removes the character after the cursor";
+  EXPECT_STREQ(name, "Lar__l");
   Type(8);
-  EXPECT_STREQ(name, "La__l") << "Backspace the one before it";
-  Type(kTypedEnd);
-  Type(kTypedRight);  // already at the end
-  Type(kTypedDelete);
-  EXPECT_STREQ(name, "La_l_");
-  Type(kTypedLeft);
-  Type(kTypedLeft);
+  EXPECT_STREQ(name, "La__l");
+  for (uint8_t key : {kTypedEnd, kTypedRight, kTypedDelete, kTypedLeft, kTypedLeft}) Type(key);
   EXPECT_STREQ(name, "La__l");
   FinishTextEdit();
   EXPECT_STREQ(name, "La_l") << "the cursor leaves from the middle, the name's underscore stays";
 
-  std::strcpy(name, "a_b");
-  StartTextEdit(name, sizeof name);
-  Type(kTypedHome);
-  Type(13);
-  EXPECT_STREQ(name, "a_b");
-}
-
-// A rename starts with the whole text selected: the first character replaces it, Backspace or
-// Delete empty it, Left and Right end the selection at its start and end, Escape restores it.
-TEST_F(TextField, ASelectedTextIsReplacedByTheFirstCharacter) {
   StartTextEdit(name, sizeof name, true);
-  EXPECT_STREQ(name, "Arm_");
-  Type('L');
-  Type('e');
-  EXPECT_STREQ(name, "Le_");
-  HoldKey(kKeyEscape, true);
-  Type(27);
-  HoldKey(kKeyEscape, false);
-  EXPECT_STREQ(name, "Arm");
-
+  Type('x');
+  EXPECT_STREQ(name, "x_");
+  CancelTextEdit();
   StartTextEdit(name, sizeof name, true);
   Type(kTypedDelete);
   EXPECT_STREQ(name, "_");
   CancelTextEdit();
   StartTextEdit(name, sizeof name, true);
   Type(kTypedLeft);
-  Type('L');
-  EXPECT_STREQ(name, "L_Arm");
+  Type('<');
+  Type(kTypedEnd);
+  Type('>');
   FinishTextEdit();
-  StartTextEdit(name, sizeof name, true);
-  Type(kTypedRight);
-  Type('s');
-  EXPECT_STREQ(name, "LArms_");
-  FinishTextEdit();
+  EXPECT_STREQ(name, "<La_l>");
 
-  // A full field still takes a character in place of its selection.
+  // A field with no room left still takes a character in place of its selection.
   char small[5] = "abc";
   StartTextEdit(small, sizeof small, true);
-  Type('z');
-  Type('y');
-  Type('x');
-  Type('w');
-  EXPECT_STREQ(small, "zyx_");
+  for (uint8_t key : {'z', 'y', 'x', 'w'}) Type(key);
   FinishTextEdit();
   EXPECT_STREQ(small, "zyx");
 }
