@@ -223,7 +223,10 @@ TEST_F(TextField, TheCursorKeysAndASelectedTextEditWhereTheCursorIs) {
   StartTextEdit(name, sizeof name, true);
   Type('x');
   EXPECT_STREQ(name, "x_");
-  CancelTextEdit();
+  HoldKey(kKeyEscape, true);
+  Type(27);
+  HoldKey(kKeyEscape, false);
+  EXPECT_STREQ(name, "La_l") << "Escape restores the name";
   StartTextEdit(name, sizeof name, true);
   Type(kTypedDelete);
   EXPECT_STREQ(name, "_");
