@@ -125,7 +125,9 @@ void SayNothingMatches() {
   char what[kPathTextSize + 32], path[kPathTextSize], message[kMessageSize];
   DescribeClipboard(what, sizeof what);
   FormatNamePath(clipboard.source, path, sizeof path);
-  if (clipboard.source.count < 2) {
+  if (clipboard.source.count == 0) {
+    std::snprintf(message, sizeof message, "Nothing was pasted: the scene has no counterpart.");
+  } else if (clipboard.source.count < 2) {
     std::snprintf(message, sizeof message,
                   "Nothing was pasted: %s lies right under the scene, so no object can be its "
                   "counterpart under another parent.",
@@ -162,6 +164,10 @@ NamePath NamePathOf(const SceneObject* object) {
 
 void FormatNamePath(const NamePath& path, char* text, size_t size) {
   if (size == 0) return;
+  if (path.count == 0) {
+    std::snprintf(text, size, "the scene");
+    return;
+  }
   text[0] = '\0';
   for (int i = 0; i < path.count; ++i) {
     if (i > 0) std::strncat(text, " > ", size - std::strlen(text) - 1);
@@ -261,10 +267,8 @@ bool PasteCommand() {
   if (object == nullptr || clipboard.content == ClipboardContent::kNothing) return false;
   char reason[256], what[kPathTextSize + 32];
   DescribeClipboard(what, sizeof what);
-  const NamePath target = NamePathOf(object);
   char path[kPathTextSize];
-  FormatNamePath(target, path, sizeof path);
-  if (target.count == 0) CopyName(path, sizeof path, object->name);
+  FormatNamePath(NamePathOf(object), path, sizeof path);
   if (!PasteOnto(object, reason, sizeof reason)) {
     char message[kMessageSize];
     std::snprintf(message, sizeof message, "Couldn't paste %s onto %s at frame %d: %s.", what,

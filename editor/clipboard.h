@@ -19,7 +19,7 @@ struct NamePath {
   std::array<std::array<char, kNameSize>, kMaxChain> names{};
 };
 NamePath NamePathOf(const SceneObject* object);
-// "Girl > Body > ArmL", cut to size.
+// "Girl > Body > ArmL", cut to size; "the scene" for the root's empty path.
 void FormatNamePath(const NamePath& path, char* text, size_t size);
 // The counterpart rule of Ctrl+Shift+V: candidate has as many names as source and differs from
 // it in exactly one of them, the name of an object above the last. So "Boy > Body > ArmL" is a

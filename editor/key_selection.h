@@ -6,6 +6,8 @@
 // function takes the selected object's track. Builds on the scene model and the editor state.
 #pragma once
 
+#include <array>
+
 #include "scene/scene.h"
 
 // Whether key index of track is selected.
