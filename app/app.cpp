@@ -51,6 +51,9 @@ bool RunPass(bool draw) {
   }
   if (draw) DrawFrame();
   RecordHistory();
+  // A character that no text field took this pass (a shortcut's letter, an arrow key stepping
+  // frames) is over: left waiting, it would keep the loop from resting.
+  if (draw) typedChar = 0;
   quietPasses = events == 0 && EditorIsStill() ? quietPasses + 1 : 0;
   return true;
 }

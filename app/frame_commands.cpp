@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "audio/audio.h"
+#include "editor/clipboard.h"
 #include "editor/commands.h"
 #include "editor/editor_state.h"
 #include "editor/history.h"
@@ -126,6 +127,24 @@ void RunKeyboardCommands() {
     }
   } else {
     editor.fileKeyLatch = false;
+  }
+
+  // Ctrl+C copies, Ctrl+V pastes, Ctrl+Shift+V pastes onto the counterparts; once per press.
+  const bool copyKeys = editor.ctrlHeld && KeyDown(kKeyC);
+  const bool pasteKeys = editor.ctrlHeld && KeyDown(kKeyV);
+  if (copyKeys || pasteKeys) {
+    if (!editor.clipboardLatch) {
+      if (copyKeys) {
+        CopyCommand();
+      } else if (editor.shiftHeld) {
+        PasteOntoCounterpartsCommand();
+      } else {
+        PasteCommand();
+      }
+    }
+    editor.clipboardLatch = true;
+  } else {
+    editor.clipboardLatch = false;
   }
 
   // Undo: Ctrl+Z; redo: Ctrl+Y or Ctrl+Shift+Z. One step per press.

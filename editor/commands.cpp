@@ -14,6 +14,7 @@
 #include "editor/editor_state.h"
 #include "editor/export_progress.h"
 #include "editor/history.h"
+#include "editor/key_selection.h"
 #include "editor/recent_projects.h"
 #include "export/export.h"
 #include "platform/dialogs.h"
@@ -66,7 +67,7 @@ void NewObject() {
   SelectObject(created);
   // The new object is an edit even while its name is still being typed.
   RecordEditNow();
-  StartTextEdit(created->name, kNameSize);
+  StartTextEdit(created->name, kNameSize, true);
 }
 
 void RunObjectCommand(int code) {
@@ -89,7 +90,7 @@ void RunObjectCommand(int code) {
       break;
     case kCommandRenameObject:
       if (selected != nullptr && selected->kind == kOrdinaryObject && selected->keys) {
-        StartTextEdit(selected->name, kNameSize);
+        StartTextEdit(selected->name, kNameSize, true);
       }
       break;
     case kCommandDeleteObject:
@@ -106,21 +107,15 @@ void RunObjectCommand(int code) {
 
 // Null when the track has no room for the key (the user is told).
 Key* CurrentKey(SceneObject* object) {
-  KeyTrack& track = *object->keys;
-  int index = FindKeyAtFrame(track, project.currentFrame);
+  const int index = KeyAtCurrentFrame(object);
   if (index < 0) {
-    index = InsertKey(object, project.currentFrame);
-    if (index < 0) {
-      char text[kNameSize + 128];
-      std::snprintf(text, sizeof text, "Couldn't add a key at frame %d: %s already has %d keys.",
-                    project.currentFrame, object->name, kMaxKeys);
-      ShowMessage("Error", text, true);
-      return nullptr;
-    }
-    // The selected key keeps pointing at the same key when the new one goes in before it.
-    if (object == project.selected && project.selectedKey >= index) project.selectedKey += 1;
+    char text[kNameSize + 128];
+    std::snprintf(text, sizeof text, "Couldn't add a key at frame %d: %s already has %d keys.",
+                  project.currentFrame, object->name, kMaxKeys);
+    ShowMessage("Error", text, true);
+    return nullptr;
   }
-  return &track.keys[static_cast<size_t>(index)];
+  return &object->keys->keys[static_cast<size_t>(index)];
 }
 
 bool IsKeyCommand(int code) {
@@ -175,25 +170,24 @@ void RunKeyCommand(int code) {
   EvaluateTree(object, project.currentFrame, 0);
 }
 
-// Key modes (menu 6) of the key selected in the timeline.
+// Key modes (menu 6) of the keys selected in the timeline.
 void RunKeyModeCommand(int code) {
   SceneObject* object = project.selected;
   if (object == nullptr || !object->keys) return;
   KeyTrack& track = *object->keys;
   if (project.selectedKey < 0 || project.selectedKey >= track.count) return;
-  Key& key = track.keys[static_cast<size_t>(project.selectedKey)];
   switch (code) {
     case kCommandModeManual:
-      key.mode = kManual;
+      SetSelectedKeysMode(track, kManual);
       break;
     case kCommandModeCorner:
-      key.mode = kCorner;
+      SetSelectedKeysMode(track, kCorner);
       break;
     case kCommandModeAuto:
-      key.mode = kAuto;
+      SetSelectedKeysMode(track, kAuto);
       break;
     case kCommandModeStationary:
-      key.mode = kStationary;
+      SetSelectedKeysMode(track, kStationary);
       break;
     default:
       return;
@@ -258,8 +252,11 @@ void RunClipCommand(int code) {
     case kCommandResetClipPan:
       clip->pan = 0.0f;
       break;
+    case kCommandResetClipVolume:
+      clip->volume = 1.0f;  // a new clip's volume
+      break;
     case kCommandRenameClip:
-      StartTextEdit(clip->label, kNameSize);
+      StartTextEdit(clip->label, kNameSize, true);
       break;
     case kCommandDeleteClip:
       if (ui != nullptr && ui->editing && ui->editText == clip->label) FinishTextEdit();
@@ -349,6 +346,7 @@ void RunViewClipSoundCommand(int code) {
       OpenExportSizeMenu();
       break;
     case kCommandResetClipPan:
+    case kCommandResetClipVolume:
     case kCommandRenameClip:
     case kCommandDeleteClip:
       RunClipCommand(code);
@@ -389,6 +387,18 @@ void LoadExportScale() {
     LogMessage("settings: %s=%s is not 1 to %d; the export size is 1", kExportScaleSetting, value,
                kMaxExportScale);
   }
+}
+
+int KeyAtCurrentFrame(SceneObject* object) {
+  if (object == nullptr || !object->keys) return -1;
+  const int existing = FindKeyAtFrame(*object->keys, project.currentFrame);
+  if (existing >= 0) return existing;
+  const int index = InsertKey(object, project.currentFrame);
+  // The selected key keeps pointing at the same key when the new one goes in before it.
+  if (index >= 0 && object == project.selected && project.selectedKey >= index) {
+    project.selectedKey += 1;
+  }
+  return index;
 }
 
 void DeleteObject(SceneObject* object) {

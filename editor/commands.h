@@ -45,8 +45,9 @@ enum CommandCode : int {
   kCommandSaveAs = 108,
   kCommandExportSize = 109,       // opens the export size menu
   kCommandResetClipPan = 110,
-  kCommandRenameClip = 111,
-  kCommandDeleteClip = 112,
+  kCommandResetClipVolume = 111,
+  kCommandRenameClip = 112,
+  kCommandDeleteClip = 113,
   kCommandImportSound = 120,
   kCommandMute = 121,
   kCommandFps10 = 130,            // 130..137: 10, 12, 15, 24, 25, 30, 50, 60 fps
@@ -67,6 +68,10 @@ constexpr const char* kExportScaleSetting = "export-scale";
 // Takes the export size from the user's settings into the editor state: 1 when it is unset or
 // not a whole number from 1 to 4.
 void LoadExportScale();
+// The index of object's key on the current frame, inserted holding the pose evaluated there when
+// there is none (the selected key keeps naming its key); -1 when the object has no key track or
+// its track is full.
+int KeyAtCurrentFrame(SceneObject* object);
 
 // Commands that keys share with the menus.
 // Deletes an ordinary object that the user made, with its subtree, and selects its parent:
@@ -108,8 +113,9 @@ void RunImageEntryCommand(int code);
 enum class ImageSlot { kNew, kSelectedRow };
 // Asks for a PNG file and stores its bare name in the selected object's image child. A file
 // that cannot be loaded is stored all the same, and the user told why ("Couldn't load image
-// NAME: REASON"). False when nothing changed: no image child, no room (the user is told), an
-// invalid row, a cancelled dialog or a file name that does not fit.
+// NAME: REASON"). The object's first image is set on every frame that shows nothing yet;
+// later imports change no frame. False when nothing changed: no image child, no room (the user
+// is told), an invalid row, a cancelled dialog or a file name that does not fit.
 bool ImportImage(ImageSlot slot);
 // Copies the image choice of the selected frame range right behind it, selects the copy and
 // moves the current frame on by the range's length. Frames past 1999 are not written. False

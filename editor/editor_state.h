@@ -3,6 +3,7 @@
 // positions, scroll fractions and the active-window flags last for the whole run.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "scene/scene.h"
@@ -23,6 +24,7 @@ enum DragState : int {
   kDragClipMove = 14,
   kDragClipVolume = 15,
   kDragClipPan = 16,
+  kDragKeySweep = 17,
 };
 
 struct WindowPosition {
@@ -53,6 +55,15 @@ struct ProjectEditorState {
   int32_t selectedImageRow = 0;    // image list row: 0 the invisible row, n entry n - 1
   int32_t selectionStart = -1, selectionEnd = -1;  // timeline frame range, inclusive
   int32_t selectionAnchor = -1;
+  // The frames of the keys selected together in the timeline (editor/key_selection.h); they
+  // count only while project.selectedKey is one of them.
+  std::array<bool, kMaxFrames> selectedKeyFrames{};
+  // A key sweep in the timeline: the frame it began on and, with Shift, the keys selected then.
+  int32_t keySweepAnchor = -1;
+  bool keySweepAdds = false;
+  std::array<bool, kMaxFrames> keySweepKept{};
+  // A press on one of several selected keys selects it alone when it is let go unmoved.
+  bool keyPressCollapses = false;
   int32_t selectedClip = -1;       // index into the clip table; check it before every use
   int32_t clipGrabOffset = 0;      // frames between the pointer and a moved clip's start
   int32_t laneMenuFrame = 0, laneMenuRow = 0;  // where "import sound" puts its clip
@@ -94,6 +105,7 @@ struct RunEditorState {
   bool tabLatch = false;
   bool loopLatch = false;     // L
   bool fileKeyLatch = false;  // Ctrl+S, Ctrl+Shift+S, Ctrl+O, Ctrl+N, Ctrl+Q, Ctrl+G
+  bool clipboardLatch = false;  // Ctrl+C, Ctrl+V, Ctrl+Shift+V
   bool objectWindowActive = false;  // the object / image window is the focused window
   bool imageWindowActive = false;
   float objectListScroll = 0, imageListScroll = 0, timelineScroll = 0;

@@ -46,6 +46,14 @@ bool EndsWithPng(const char* file) {
   return true;
 }
 
+// Whether any entry of the track names a file.
+bool HoldsAnImage(const ImageTrack& track) {
+  for (int i = 0; i < track.count; ++i) {
+    if (track.entries[static_cast<size_t>(i)].file[0] != '\0') return true;
+  }
+  return false;
+}
+
 // The first free entry, or the next one to append; -1 when all 64 hold images.
 int NewEntrySlot(const ImageTrack& track) {
   for (int i = 0; i < track.count; ++i) {
@@ -129,10 +137,15 @@ bool ImportImage(ImageSlot slot) {
 
   ImageEntry& entry = track->entries[static_cast<size_t>(index)];
   FinishEditOf(entry.name);
+  // An object's first image shows at once on every frame that shows nothing yet, so a part never
+  // vanishes right after it got its picture; later imports leave the frames as they are. Before
+  // the first image every frame shows nothing, also one that names an entry deleted earlier.
+  const bool first = !HoldsAnImage(*track);
   CopyName(entry.file, kFileNameSize, file);
   ImageEntryName(file, entry.name, kNameSize);
   entry.flipH = entry.flipV = 0;
   if (index == track->count) track->count += 1;
+  if (first) track->frameImage.fill(index + 1);
   LogMessage("imported %s as image %d of %s", entry.file, index + 1, object->name);
 
   if (!findable) {
@@ -184,7 +197,7 @@ void RunImageEntryCommand(int code) {
       break;
     case kCommandRenameImage:
       // A freed entry has no image to name.
-      if (entry->file[0] != '\0') StartTextEdit(entry->name, kNameSize);
+      if (entry->file[0] != '\0') StartTextEdit(entry->name, kNameSize, true);
       break;
     case kCommandDeleteImage:
       DeleteSelectedImage();

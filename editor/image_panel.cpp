@@ -39,7 +39,7 @@ bool SelectRow(ImageTrack& track, int r) {
   if (!MouseInNamePart(r)) return false;
   if (ui->leftPressed) {
     if (r == editor.selectedImageRow && r >= 1) {
-      StartTextEdit(track.entries[r - 1].name, kNameSize);
+      StartTextEdit(track.entries[r - 1].name, kNameSize, true);
     }
     editor.selectedImageRow = r;
   }
@@ -77,6 +77,7 @@ void DrawRow(const ImageTrack& track, int r, int shown) {
     // An entry whose file cannot be loaded shows nothing in the view; the list says why.
     const char* mark = LoadMark(entry);
     if (mark[0] != '\0') textColour = kMissingColour;
+    DrawTextSelection(5 + TextWidthFormat("%.3i: ", r - 1), top, entry.name);
     DrawTextFormat(5, top, textColour, "%.3i: %.*s%s", r - 1, kNameSize - 1, entry.name, mark);
     DrawTextFormat(5, top, 6, "%.3i:", r - 1);
   } else {

@@ -50,7 +50,7 @@ void ClickRow(SceneObject* object) {
   }
   editor.attachMode = false;
   if (object == selected && object->kind == kOrdinaryObject) {
-    StartTextEdit(object->name, kNameSize);  // a click on the selected object renames it
+    StartTextEdit(object->name, kNameSize, true);  // a click on the selected object renames it
   }
   SelectObject(object);
 }
@@ -99,7 +99,7 @@ void ApplyPendingChange() {
       SelectObject(created);
       // The new object is an edit even while its name is still being typed.
       RecordEditNow();
-      StartTextEdit(created->name, kNameSize);
+      StartTextEdit(created->name, kNameSize, true);
       break;
     }
     case TreeChange::kAttach: {
@@ -156,6 +156,7 @@ void DrawObjectRow(SceneObject* object, int& row, int depth, bool mark) {
       FillRectAlpha(0, top - 1, 294, kObjectRowHeight, 0, 0.3f);
       textColour = 9;
     }
+    DrawTextSelection(10 * depth + 4, top, object->name);
     DrawText(10 * depth + 4, top, textColour, object->name);
     if (object->hidden) DrawText(kHiddenMarkX, top, textColour, "H");
   }

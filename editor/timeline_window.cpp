@@ -16,6 +16,7 @@
 
 #include "editor/editor_frame.h"
 #include "editor/editor_state.h"
+#include "editor/key_selection.h"
 #include "platform/input.h"
 #include "platform/log.h"
 #include "platform/platform.h"
@@ -29,6 +30,7 @@ constexpr int kGreyGreen = 15, kLaneGrey = 8, kClipBlue = 12, kWaveBlue = 13, kD
 constexpr int kVelocityGrey = 8;  // the edit view's velocity handle, which manual keys carry
 
 constexpr int kMarkerOverhang = 8;  // a key marker reaches this far past its frame's right edge
+constexpr int kKeyRowTop = 30, kKeyRowBottom = 40;  // content rows where a press sweeps keys
 constexpr float kVolumePerPixel = 0.02f, kPanPerPixel = 0.04f;
 constexpr int kZoomSteps[] = {1, 2, 3, 4, 6, 8, 12, 16, 24, 32};
 constexpr int kLabelGap = 6;  // pixels at least between two ruler or grid labels
@@ -67,20 +69,21 @@ bool InBand(const Pointer& p, const View& v, int top, int bottom) {
 int ClipTop(const Clip& clip) { return kLaneSpacing * clip.row + kLaneTop; }
 
 // Presses on the title bar, the ruler, the frame cells and the lanes; the scrub and the range
-// selection that follow the pointer.
-void RunBands(const Pointer& p, const View& v, int counterLeft, int counterRight) {
+// selection that follow the pointer. True for a left press on the ruler: it deselects the keys
+// unless the frame strip finds that it landed on a key or began a key sweep.
+bool RunBands(const Pointer& p, const View& v, int counterLeft, int counterRight) {
   if (ui->rightPressed && InBand(p, v, 0, kTitleBarHeight - 1)) OpenMenu(kFpsMenu);
   if (ui->leftPressed && !ui->leftDouble && InBand(p, v, 0, kTitleBarHeight - 1) &&
       p.x >= counterLeft && p.x < counterRight) {
     StartGoToFrame();
   }
 
+  const bool rulerPressed = ui->leftPressed && InBand(p, v, 12, 64);
   if (InBand(p, v, 12, 64)) {
     if (ui->leftPressed) {
       editor.animationPlaying = -1;
       project.currentFrame = p.frame;
       editor.dragState = kDragScrub;
-      project.selectedKey = -1;
       editor.selectionStart = editor.selectionEnd = -1;
     }
     if (ui->rightPressed && editor.selectionStart != editor.selectionEnd) OpenMenu(kSelectionMenu);
@@ -91,7 +94,7 @@ void RunBands(const Pointer& p, const View& v, int counterLeft, int counterRight
   }
 
   const int drag = editor.dragState;
-  if (drag == kDragScrub || drag == kDragRangeSelect || drag == kDragKey) {
+  if (drag == kDragScrub || drag == kDragRangeSelect || drag == kDragKey || drag == kDragKeySweep) {
     project.currentFrame = p.frame;
     if (!sounding) StartScrub(project.currentFrame);
     if (drag == kDragRangeSelect) {
@@ -101,6 +104,7 @@ void RunBands(const Pointer& p, const View& v, int counterLeft, int counterRight
   }
 
   if (ui->leftPressed && InBand(p, v, 67, 179)) editor.selectedClip = -1;
+  return rulerPressed;
 }
 
 // The selected clip follows the drag; a clip deleted meanwhile ends the drag's effect.
@@ -210,6 +214,7 @@ void DrawClip(const Clip& clip, bool selected, const View& v) {
     DrawText(x0 + 2, y0 - 1, kWhite, "v");
     DrawText(x0 + 11, y0 - 1, kWhite, "p");
   }
+  DrawTextSelection(x0 + 3, y0 + 5, clip.label);
   DrawTextOutlined(x0 + 3, y0 + 5, kWhite, kBlack, clip.label);
 }
 
@@ -227,6 +232,22 @@ void DrawClipGauge(const Clip& clip, const View& v) {
     FillRect(x0, y0, 1, 6, kWhite);
     const int q = static_cast<int>(std::lround(22.0f * clip.pan));
     FillRect(x0 - 2 + q, y0, 5, 5, kWhite);
+  }
+}
+
+// The value of a volume or pan drag beside its gauge, drawn last so that the ruler's keys never
+// hide it: right of the volume gauge's top, above the pan gauge.
+void DrawClipGaugeValue(const View& v) {
+  const Clip* clip = GetClip(editor.selectedClip);
+  char value[32];
+  if (clip == nullptr || !FormatClipGaugeValue(*clip, editor.dragState, value, sizeof value)) {
+    return;
+  }
+  const int x0 = v.framePixels * clip->startFrame, y0 = ClipTop(*clip);
+  if (editor.dragState == kDragClipVolume) {
+    DrawTextOutlined(x0 + 10, y0 - 24, kWhite, kBlack, value);
+  } else {
+    DrawTextOutlined(x0 - 25, y0 - 11, kWhite, kBlack, value);
   }
 }
 
@@ -302,17 +323,97 @@ void DrawFrameCell(const ImageTrack* images, int f, int x, int framePixels) {
   DrawOutline(x, 20, cellWidth, 7, marked ? kWhite : kGreyGreen);
 }
 
+// The key marker under the pointer (a later key wins where markers overlap), or -1. A marker is
+// 16 pixels wide and a press finds it anywhere over it, however narrow the frame.
+int KeyUnderPointer(const KeySlots& slots, const View& v) {
+  const int z = v.framePixels, hitWidth = std::max(z, kFramePixels);
+  int found = -1;
+  for (int f = v.firstFrame; f <= v.lastFrame; ++f) {
+    const int x = FrameLeft(v, f);
+    if (slots[f] >= 0 && MouseInLocal(x + z / 2 - hitWidth / 2, 29, hitWidth, 12)) found = slots[f];
+  }
+  return found;
+}
+
+// A left press on key i: with Shift it joins the selection or leaves it; otherwise it is
+// grabbed for a drag, with the other selected keys when it is one of them.
+void PressKey(const KeyTrack& track, int i) {
+  if (editor.shiftHeld) {
+    ToggleKeySelection(track, i);
+    editor.dragState = kDragNone;
+    return;
+  }
+  editor.dragState = kDragKey;
+  editor.keyPressCollapses = KeySelected(track, i) && SelectedKeyCount(track) > 1;
+  if (KeySelected(track, i)) {
+    SelectKey(i);
+  } else {
+    SelectOnlyKey(track, i);
+  }
+}
+
+// The presses on the key row: a key marker (left: select or grab, right: the key menu), or the
+// row's empty space, where a left press begins a sweep. True when the press was the row's.
+bool PressKeyRow(const KeyTrack& track, const KeySlots& slots, const Pointer& p, const View& v) {
+  if (!MouseInRegion()) return false;
+  const int i = KeyUnderPointer(slots, v);
+  if (i >= 0 && ui->leftPressed) PressKey(track, i);
+  if (i >= 0 && ui->rightPressed) {
+    OpenMenu(kKeyMenu);
+    // The menu's modes act on the whole selection when the key is part of it.
+    if (KeySelected(track, i)) {
+      SelectKey(i);
+    } else {
+      SelectOnlyKey(track, i);
+    }
+  }
+  const bool onRow = ui->localMouseY >= kKeyRowTop && ui->localMouseY <= kKeyRowBottom;
+  if (i < 0 && ui->leftPressed && onRow) {
+    editor.dragState = kDragKeySweep;
+    editor.keySweepAnchor = p.frame;
+    editor.keySweepAdds = editor.shiftHeld;
+    editor.keySweepKept = SelectedKeyFrames(track);
+  }
+  return ui->leftPressed && (i >= 0 || editor.dragState == kDragKeySweep);
+}
+
+// What a drag on the key row does in every frame: the grabbed keys follow the pointer by whole
+// frames, as far as they may go; a sweep selects the keys between its start and the pointer.
+void RunKeyDrags(KeyTrack& track, const Pointer& p) {
+  const bool overStrip = MouseInRegion() && ui->localMouseY >= 0 && ui->localMouseY < 90;
+  if (editor.dragState == kDragKey && ui->leftDown && NamesKey(track, project.selectedKey) &&
+      overStrip) {
+    const int frames = p.frame - track.keys[project.selectedKey].frame;
+    if (frames != 0 && MoveSelectedKeys(track, frames)) editor.keyPressCollapses = false;
+  }
+  if (editor.dragState == kDragKeySweep) {
+    SelectKeysInFrames(track, editor.keySweepAnchor, p.frame,
+                       editor.keySweepAdds ? &editor.keySweepKept : nullptr);
+  }
+}
+
+// The frames a sweep spans, shaded over the key row.
+void DrawKeySweep(const View& v) {
+  if (editor.dragState != kDragKeySweep) return;
+  const int first = std::min(editor.keySweepAnchor, project.currentFrame);
+  const int last = std::max(editor.keySweepAnchor, project.currentFrame);
+  const int left = FrameLeft(v, first);
+  FillRectAlpha(left, kKeyRowTop, FrameLeft(v, last) + v.framePixels - left,
+                kKeyRowBottom - kKeyRowTop + 1, kWhite, 0.35f);
+}
+
 // The ruler of the selected object: ticks, cursor, image changes and presence, frame cells, the
-// play range and the key markers, with the key presses and the key drag.
-void RunFrameStrip(KeyTrack& track, const ImageTrack* images, const View& v) {
+// play range and the key markers, with the key presses, drags and sweeps. True when a left press
+// landed on a key or began a sweep.
+bool RunFrameStrip(KeyTrack& track, const ImageTrack* images, const Pointer& p, const View& v) {
   FillRect(0, 10, TimelineContentWidth(), 1, kBlack);
   KeySlots slots;
   FillKeySlots(track, slots);
+  const bool keyRowPressed = PressKeyRow(track, slots, p, v);
+  RunKeyDrags(track, p);
+  FillKeySlots(track, slots);  // the keys may have moved
   const int fps = std::max(project.fps, 1), z = v.framePixels;
   const int labelStep = LabelStepFrames(fps, z, TextWidth("1999"));
-  const bool inContent = MouseInRegion();
-  // A marker is 16 pixels wide and a press finds it anywhere over it, however narrow the frame.
-  const int hitWidth = std::max(z, kFramePixels);
 
   for (int f = v.firstFrame; f <= v.lastFrame; ++f) {
     const int x = FrameLeft(v, f);
@@ -327,36 +428,19 @@ void RunFrameStrip(KeyTrack& track, const ImageTrack* images, const View& v) {
     }
     DrawTick(f, x, fps, labelStep, z);
     DrawFrameCell(images, f, x, z);
-
-    // The dragged key jumps to every free frame the pointer reaches.
-    if (ui->leftDown && slots[f] == -1 && editor.dragState == kDragKey &&
-        NamesKey(track, project.selectedKey) && inContent && MouseInLocal(x, 0, z, 90)) {
-      track.keys[project.selectedKey].frame = f;
-      project.selectedKey = RestoreKeyOrder(track, project.selectedKey);
-      // The keys between the old and the new place changed their indices.
-      FillKeySlots(track, slots);
-    }
-
     DrawPlayRange(f, x, z);
-
+  }
+  DrawKeySweep(v);
+  for (int f = v.firstFrame; f <= v.lastFrame; ++f) {
     const int i = slots[f];
     if (i < 0) continue;
-    if (inContent && MouseInLocal(x + z / 2 - hitWidth / 2, 29, hitWidth, 12)) {
-      if (ui->leftPressed) {
-        editor.dragState = kDragKey;
-        SelectKey(i);
-      }
-      if (ui->rightPressed) {
-        OpenMenu(kKeyMenu);
-        SelectKey(i);
-      }
-    }
     const int image = KeyMarkerImage(track, i);
-    const int markerX = x + z / 2 - kFramePixels;
+    const int markerX = FrameLeft(v, f) + z / 2 - kFramePixels;
     if (image >= 0) DrawImage(ui->skin[image], markerX, 27);
     if (image == kManualKeyMarker) DrawManualKeyMarker(markerX + 7, 34);
-    if (i == project.selectedKey) DrawImage(ui->skin[kSkinKeySelected], markerX, 27);
+    if (KeySelected(track, i)) DrawImage(ui->skin[kSkinKeySelected], markerX, 27);
   }
+  return keyRowPressed;
 }
 
 // Delete and Ctrl+A belong to the timeline while it is the active window, and never to a name
@@ -528,6 +612,23 @@ int ClipWidth(const Clip& clip) {
   return clip.wave != nullptr ? clip.wave->overviewLength : kMissingClipWidth;
 }
 
+bool FormatClipGaugeValue(const Clip& clip, int dragState, char* text, size_t size) {
+  if (dragState == kDragClipVolume) {
+    std::snprintf(text, size, "volume %.2f", static_cast<double>(clip.volume));
+  } else if (dragState == kDragClipPan) {
+    // A pan that rounds to the centre reads "pan 0.00", never "-0.00"; others carry their side.
+    const float pan = clip.pan;
+    if (std::fabs(pan) < 0.005f) {
+      std::snprintf(text, size, "pan 0.00");
+    } else {
+      std::snprintf(text, size, "pan %+.2f", static_cast<double>(pan));
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
 int ClipPixels(const Clip& clip, int framePixels) {
   return std::max(1, ClipWidth(clip) * framePixels / kFramePixels);
 }
@@ -569,7 +670,16 @@ void DrawTimelineWindow() {
   v.lastFrame = std::clamp((v.scrollPixels + v.visibleWidth + kMarkerOverhang) / v.framePixels, 0,
                            kMaxFrames - 1);
 
-  if (!ui->leftDown && IsTimelineDrag(editor.dragState)) editor.dragState = kDragNone;
+  SceneObject* selected = project.selected;
+  KeyTrack* track = selected != nullptr ? selected->keys.get() : nullptr;
+  if (!ui->leftDown && IsTimelineDrag(editor.dragState)) {
+    // A press on one of several selected keys that moved nothing selects that key alone.
+    if (editor.dragState == kDragKey && editor.keyPressCollapses && track != nullptr) {
+      SelectOnlyKey(*track, project.selectedKey);
+    }
+    editor.keyPressCollapses = false;
+    editor.dragState = kDragNone;
+  }
 
   // The counter in the title: from the end of the words before it to the end of the title.
   char before[kWindowTitleSize];
@@ -580,7 +690,7 @@ void DrawTimelineWindow() {
   p.x = ui->mouseX - editor.timelineWindow.x;
   p.y = ui->mouseY - editor.timelineWindow.y;
   p.frame = TimelineFrameAt(p.x, v.scrollPixels, v.framePixels);
-  RunBands(p, v, counterLeft, counterRight);
+  const bool rulerPressed = RunBands(p, v, counterLeft, counterRight);
   p.lane = TimelineLaneAt(p.y);
   RunClipDrag(p);
 
@@ -598,11 +708,13 @@ void DrawTimelineWindow() {
   const bool deletePressed = KeysForTimeline(windowActive) && KeyDown(kKeyDelete);
   if (deletePressed && DeleteClip(editor.selectedClip)) editor.selectedClip = -1;
 
-  SceneObject* selected = project.selected;
-  if (selected != nullptr && selected->keys) {
-    KeyTrack& track = *selected->keys;
-    RunFrameStrip(track, ImageTrackOf(selected), v);
-    if (deletePressed && DeleteKey(track, project.selectedKey)) project.selectedKey = -1;
+  const bool keyRowPressed =
+      track != nullptr && RunFrameStrip(*track, ImageTrackOf(selected), p, v);
+  if (rulerPressed && !keyRowPressed) project.selectedKey = -1;
+  DrawClipGaugeValue(v);
+  if (track != nullptr) {
+    // Delete removes every selected key, never the track's last one.
+    if (deletePressed) DeleteSelectedKeys(*track);
     if (KeysForTimeline(windowActive) && editor.ctrlHeld && KeyDown(kKeyA)) {
       editor.selectionStart = 0;
       editor.selectionEnd = kMaxFrames - 1;

@@ -8,6 +8,8 @@
 // table (audio/) and the editor state.
 #pragma once
 
+#include <cstddef>
+
 #include "audio/audio.h"
 #include "scene/scene.h"
 
@@ -64,6 +66,9 @@ int RestoreKeyOrder(KeyTrack& track, int moved);
 int ClipWidth(const Clip& clip);
 // The same at framePixels pixels per frame.
 int ClipPixels(const Clip& clip, int framePixels);
+// The value a volume or pan drag shows beside its gauge ("volume 0.75", "pan -0.40", "pan
+// 0.00" at the centre, "pan +1.00"); false, nothing written, for any other drag.
+bool FormatClipGaugeValue(const Clip& clip, int dragState, char* text, size_t size);
 // The frames between ruler labels at framePixels pixels per frame: whole seconds at fps, as few
 // as keep labels of labelWidth pixels from touching.
 int LabelStepFrames(int fps, int framePixels, int labelWidth);

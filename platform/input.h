@@ -18,6 +18,8 @@ enum KeyCode : int {
   kKeyL = 38,
   kKeyLeftShift = 42,
   kKeyZ = 44,
+  kKeyC = 46,
+  kKeyV = 47,
   kKeyN = 49,
   kKeyRightShift = 54,
   kKeyLeftAlt = 56,

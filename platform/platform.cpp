@@ -273,8 +273,8 @@ void ReleaseButtonLatches() {
 
 void HandleKey(const SDL_KeyboardEvent& event) {
   const bool down = event.type == SDL_KEYDOWN;
-  // The snapshot holds key state, not auto-repeat; only Backspace repeats as a typed character,
-  // as letters do through their text events.
+  // The snapshot holds key state, not auto-repeat; Backspace, Delete and the cursor keys repeat
+  // as typed characters, as letters do through their text events.
   if (!event.repeat) NoteKeyEvent(DirectInputCode(event.keysym.scancode), down);
   if (!down) return;
   // These keys produce no text-input event but are typed characters for the text fields.
@@ -287,6 +287,11 @@ void HandleKey(const SDL_KeyboardEvent& event) {
     case SDLK_ESCAPE:
       if (!event.repeat) QueueTypedChar(27);
       break;
+    case SDLK_HOME: QueueTypedChar(kTypedHome); break;
+    case SDLK_END: QueueTypedChar(kTypedEnd); break;
+    case SDLK_LEFT: QueueTypedChar(kTypedLeft); break;
+    case SDLK_RIGHT: QueueTypedChar(kTypedRight); break;
+    case SDLK_DELETE: QueueTypedChar(kTypedDelete); break;
     default: break;
   }
 }

@@ -29,6 +29,10 @@ extern uint8_t quitFlag;   // set when the window is asked to close or a quit si
 // typed faster than passes wait in a queue of kMaxQueuedChars and come one per pass.
 extern uint8_t typedChar;
 constexpr int kMaxQueuedChars = 64;
+// Keys that edit a text field without typing a character arrive as typed characters too, in the
+// order they were pressed and repeating while held: Backspace 8, Enter 13, Escape 27 and these.
+constexpr uint8_t kTypedHome = 2, kTypedEnd = 3, kTypedLeft = 4, kTypedRight = 5;
+constexpr uint8_t kTypedDelete = 127;
 
 // Opens the window with an OpenGL compatibility context. With headless set it uses SDL's
 // offscreen driver (no window server needed: tests and batch export). Without it, a machine

@@ -121,6 +121,15 @@ class EditorTest : public ::testing::Test {
     }
   }
   static void HoldKey(int code) { NoteKeyEvent(code, true); }
+  // Ctrl+key (Ctrl+Shift+key), pressed once.
+  static void Chord(int key, bool shift = false) {
+    HoldKey(kKeyLeftCtrl);
+    if (shift) HoldKey(kKeyLeftShift);
+    PressKey(key);
+    ReleaseKey(kKeyLeftShift);
+    ReleaseKey(kKeyLeftCtrl);
+    RunPasses(1);
+  }
   static void ReleaseKey(int code) { NoteKeyEvent(code, false); }
   // Held for passes, then released and one more pass.
   static void PressKey(int code, int passes = 1) {
@@ -134,6 +143,12 @@ class EditorTest : public ::testing::Test {
       typedChar = static_cast<uint8_t>(*c);
       RunPasses(1);
     }
+  }
+  // A rename starts with the whole name selected: End first, then text after the name.
+  static void TypeAtEnd(const char* text) {
+    typedChar = kTypedEnd;
+    RunPasses(1);
+    Type(text);
   }
 
   // A fresh directory that the image bank reads from, as a project's folder; PNG files go there.

@@ -59,7 +59,8 @@ TEST_F(ImageCommands, ANewImageStoresTheBareFileNameAndItsNameWithoutPng) {
   EXPECT_STREQ(track->entries[0].file, "arm.png");
   EXPECT_STREQ(track->entries[0].name, "arm");
   EXPECT_TRUE(dialogs.messages.empty());
-  for (int frame = 0; frame < kMaxFrames; ++frame) ASSERT_EQ(track->frameImage[frame], 0);
+  // The object's first image shows on every frame at once.
+  for (int frame = 0; frame < kMaxFrames; ++frame) ASSERT_EQ(track->frameImage[frame], 1);
 
   EXPECT_TRUE(Import(kCommandImportNewImage, File("Leg.PNG")));
   EXPECT_STREQ(track->entries[1].name, "Leg");
@@ -109,6 +110,41 @@ TEST_F(ImageCommands, ImportingIntoADeletedEntryFillsItBeforeAppending) {
   EXPECT_STREQ(track->entries[2].file, "e.png");
   ASSERT_TRUE(Import(kCommandImportNewImage, File("f.png")));
   EXPECT_STREQ(track->entries[4].file, "f.png");
+}
+
+// The object's first image shows at once on every frame, in the view too; later imports change
+// no frame; once every entry is deleted the next import is a first one again.
+TEST_F(ImageCommands, TheFirstImageShowsOnEveryFrameAndLaterOnesOnNone) {
+  EXPECT_FALSE(Import(kCommandImportNewImage, ""));
+  EXPECT_EQ(track->frameImage[0], 0) << "a cancelled import shows nothing";
+  ASSERT_TRUE(WriteSolidPng(folder + "/big.png", 40));
+  project.currentFrame = 300;
+  ASSERT_TRUE(Import(kCommandImportNewImage, folder + "/big.png"));
+  RunPasses(1);
+  // Up and left of the pivot's handle, inside the 40-pixel picture centred on it.
+  const Point inside = PivotOf(object);
+  const Rgb shown = ReadPixel(inside.x - 12, inside.y - 12);
+  EXPECT_EQ(shown.r, 200);
+  EXPECT_EQ(shown.g, 40);
+
+  for (int f = 10; f < 20; ++f) track->frameImage[f] = 0;
+  ASSERT_TRUE(Import(kCommandImportNewImage, File("b.png")));
+  EXPECT_EQ(track->frameImage[9], 1);
+  EXPECT_EQ(track->frameImage[10], 0) << "a second import keeps the frames as they were";
+  EXPECT_EQ(track->frameImage[1999], 1);
+
+  for (int row : {1, 2}) {
+    editor.selectedImageRow = row;
+    RunCommand(kCommandDeleteImage);
+  }
+  dialogs.fileAnswers = {File("c.png")};
+  RunCommand(kCommandImportNewImage);
+  EXPECT_STREQ(track->entries[0].file, "c.png");
+  for (int frame = 0; frame < kMaxFrames; ++frame) ASSERT_EQ(track->frameImage[frame], 1);
+  editor.selectedImageRow = 2;
+  dialogs.fileAnswers = {File("d.png")};
+  RunCommand(kCommandImportImage);
+  EXPECT_EQ(track->frameImage[15], 1) << "importing into a row is a later import too";
 }
 
 TEST_F(ImageCommands, ImportImageReplacesTheSelectedRowOnly) {

@@ -1,5 +1,7 @@
 // The editor fed through the window layer's real events: clicks shorter than a pass, Escape over
-// an open menu, names typed faster than passes, a held Backspace and AltGr.
+// an open menu, names typed faster than passes, a held Backspace and AltGr, the cursor keys in a
+// name.
+#include "app/app.h"
 #include "editor/commands.h"
 #include "tests/editor_driver.h"
 
@@ -84,6 +86,7 @@ TEST_F(EditorInput, EscapeClosesAMenuWithoutChoosingAndDoesNothingElse) {
 
   // Nor does it cancel a name being typed.
   RunCommand(kCommandRenameObject);
+  TapKey(SDL_SCANCODE_END, SDLK_END);  // after the selected name
   PushText("s");
   OpenMenu(10);
   RunPasses(2);
@@ -113,6 +116,46 @@ TEST_F(EditorInput, NamesTypedFasterThanPassesAndAHeldBackspaceReachTheField) {
   RunPasses(8);
   EXPECT_FALSE(ui->editing);
   EXPECT_STREQ(arm->name, "Kite@{");
+}
+
+// A rename shows the selected name on a dark band; the cursor keys arrive as the text's own
+// keys, in the order typed, and never step frames or go to the play range's ends.
+TEST_F(EditorInput, ARenameShowsItsSelectionAndTakesTheCursorKeys) {
+  project.currentFrame = 5;
+  RunCommand(kCommandRenameObject);
+  RunPasses(1);
+  // Below the glyphs of the name, on arm's row (depth 1: the name starts 14 pixels in).
+  const int x = editor.objectWindow.x + 1 + 14 + 2;
+  const int y = editor.objectWindow.y + kTitleBarHeight + 10 * 2 + 8;
+  const Rgb band = ReadPixel(x, y);
+  EXPECT_NEAR(band.r, 77, 2);
+  EXPECT_NEAR(band.g, 77, 2);
+  TapKey(SDL_SCANCODE_END, SDLK_END);
+  EXPECT_STREQ(arm->name, "arm_");
+  EXPECT_NEAR(ReadPixel(x, y).g, 158, 2) << "the selected row's colour again";
+
+  for (int i = 0; i < 2; ++i) PushKey(SDL_SCANCODE_LEFT, SDLK_LEFT, SDL_KEYDOWN, i > 0);
+  PushKey(SDL_SCANCODE_LEFT, SDLK_LEFT, SDL_KEYUP);
+  PushText("X");
+  TapKey(SDL_SCANCODE_DELETE, SDLK_DELETE);
+  RunPasses(2);  // one typed key a pass
+  EXPECT_STREQ(arm->name, "aX_m");
+  TapKey(SDL_SCANCODE_HOME, SDLK_HOME);
+  PushText("<");
+  TapKey(SDL_SCANCODE_RETURN, SDLK_RETURN);
+  RunPasses(1);
+  EXPECT_FALSE(ui->editing);
+  EXPECT_STREQ(arm->name, "<aXm");
+  EXPECT_EQ(project.currentFrame, 5);
+  EXPECT_EQ(project.selected, arm) << "Delete belonged to the name";
+}
+
+// Outside a text field the cursor keys step frames and are done with: the loop rests again.
+TEST_F(EditorInput, AnArrowKeyOutsideAFieldLetsTheLoopRest) {
+  TapKey(SDL_SCANCODE_RIGHT, SDLK_RIGHT);
+  EXPECT_EQ(project.currentFrame, 1);
+  for (int i = 0; i < 20 && !MainLoopMayRest(); ++i) RunMainLoopPass();
+  EXPECT_TRUE(MainLoopMayRest());
 }
 
 }  // namespace

@@ -110,7 +110,7 @@ TEST_F(History, EveryKindOfEditIsUndoneAndRedoneToTheSameBytes) {
   project.selected = Named("arm");
   ExpectOneStep("rename", [&] {
     RunCommand(kCommandRenameObject);
-    Type("x");
+    TypeAtEnd("x");
     FinishTextEdit();
   });
   EXPECT_EQ(project.selected, Named("armx")) << "the selection is found again";
@@ -141,7 +141,8 @@ TEST_F(History, EveryKindOfEditIsUndoneAndRedoneToTheSameBytes) {
     RunCommand(kCommandFlipHorizontally);
   });
   ExpectOneStep("frame image", [] {
-    SetFrameImage(*project.selected->children[0]->images, 20, 1);
+    // The first import shows its image on every frame; frame 20 now shows nothing.
+    SetFrameImage(*project.selected->children[0]->images, 20, 0);
   });
   ExpectOneStep("sound import", [&] {
     dialogs.fileAnswers = {folder + "/beep.wav"};
@@ -193,7 +194,7 @@ TEST_F(History, UndoWhileANameIsTypedDoesNothing) {
   EXPECT_TRUE(ui->editing);
   EXPECT_EQ(project.selected, object);
   EXPECT_EQ(ui->editText, object->name) << "the name being typed still belongs to the object";
-  Type("y");
+  TypeAtEnd("y");
   FinishTextEdit();
   Nudge();
   EXPECT_EQ(UndoStepCount(), steps + 1);
@@ -341,7 +342,7 @@ TEST_F(History, ANewObjectCountsAtOnceAndClosingWhileItsNameIsTypedKeepsTheName)
   ASSERT_TRUE(ui->editing);
   EXPECT_STREQ(WindowTitle(), "Tavoka - Untitled*") << "before its name is typed";
   const std::string name(project.selected->name, std::strlen(project.selected->name) - 1);
-  Type("Kite");
+  TypeAtEnd("Kite");
   const std::string path = folder + "/kite.tvp";
   dialogs.saveChangesAnswers = {SaveChangesAnswer::kSave};
   dialogs.fileAnswers = {path};
@@ -378,7 +379,7 @@ TEST_F(History, WhenNobodyCanBeAskedTheWorkGoesToARecoveryFile) {
   ASSERT_TRUE(SaveProject(path.c_str()));
   const Bytes saved = WriteProject();
   RunCommand(kCommandRenameObject);
-  Type("y");
+  TypeAtEnd("y");
   const size_t asked = dialogs.questions.size();
   raise(SIGTERM);
   EXPECT_FALSE(RunMainLoopPass());

@@ -203,6 +203,50 @@ TEST_F(TextField, SmallAndFullBuffersAreNeverOverrun) {
   EXPECT_EQ(std::string(full), std::string(127, 'n'));
 }
 
+// The cursor "_" stands where it is in the text: Home, End, Left and Right move it, Backspace
+// removes the character before it and Delete the one after; finishing takes it out from there.
+// A rename starts with the whole text selected: the first character replaces it, Delete empties
+// it, Left and Right end the selection at its start and end.
+TEST_F(TextField, TheCursorKeysAndASelectedTextEditWhereTheCursorIs) {
+  std::strcpy(name, "arm_l");
+  StartTextEdit(name, sizeof name);
+  for (uint8_t key : {kTypedHome, kTypedLeft, uint8_t('L'), kTypedRight, kTypedRight}) Type(key);
+  Type(kTypedDelete);
+  EXPECT_STREQ(name, "Lar__l");
+  Type(8);
+  EXPECT_STREQ(name, "La__l");
+  for (uint8_t key : {kTypedEnd, kTypedRight, kTypedDelete, kTypedLeft, kTypedLeft}) Type(key);
+  EXPECT_STREQ(name, "La__l");
+  FinishTextEdit();
+  EXPECT_STREQ(name, "La_l") << "the cursor leaves from the middle, the name's underscore stays";
+
+  StartTextEdit(name, sizeof name, true);
+  Type('x');
+  EXPECT_STREQ(name, "x_");
+  HoldKey(kKeyEscape, true);
+  Type(27);
+  HoldKey(kKeyEscape, false);
+  EXPECT_STREQ(name, "La_l") << "Escape restores the name";
+  StartTextEdit(name, sizeof name, true);
+  Type(kTypedDelete);
+  EXPECT_STREQ(name, "_");
+  CancelTextEdit();
+  StartTextEdit(name, sizeof name, true);
+  Type(kTypedLeft);
+  Type('<');
+  Type(kTypedEnd);
+  Type('>');
+  FinishTextEdit();
+  EXPECT_STREQ(name, "<La_l>");
+
+  // A field with no room left still takes a character in place of its selection.
+  char small[5] = "abc";
+  StartTextEdit(small, sizeof small, true);
+  for (uint8_t key : {'z', 'y', 'x', 'w'}) Type(key);
+  FinishTextEdit();
+  EXPECT_STREQ(small, "zyx");
+}
+
 class Menu : public UiTest {
  protected:
   // Opens a menu with the pointer at (x, y), in the frame after a right press there, and

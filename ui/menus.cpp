@@ -30,7 +30,7 @@ const MenuEntryList kMenus[kMenuCount] = {
      {"edit view", "camera view", "reset edit view", "export animation",
       "export with motion blur", "new project", "open...", "save", "save as...",
       "export size..."}},
-    {100, 3, {"reset pan", "rename", "delete [DEL]"}},
+    {100, 4, {"reset pan", "reset volume", "rename", "delete [DEL]"}},
     {120, 2, {"import sound", "mute/unmute"}},
     {120,
      8,

@@ -6,6 +6,7 @@
 // after that on it gets the current ones. Every other region sees the pointer but no buttons.
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,19 +82,88 @@ bool EditableCharacter(uint8_t c) {
          c == 246;
 }
 
-// One typed character for the text being edited; the cursor is always its last character.
-void EditWithTypedCharacter(uint8_t c) {
+// The text being edited without its cursor. The editing keys work on it; PutBackText writes it
+// back with the cursor at editCursor. Its length never passes editCapacity - 2, so the text, the
+// cursor and the terminator always fit the caller's buffer.
+struct PlainText {
+  char chars[kEditSavedSize] = "";
+  int length = 0;
+};
+
+PlainText TakeText() {
+  PlainText plain;
+  const char* text = ui->editText;
+  const int limit = std::min(static_cast<int>(ui->editCapacity) - 2, kEditSavedSize - 2);
+  for (int i = 0; text[i] != '\0' && plain.length < limit; ++i) {
+    if (i != ui->editCursor) plain.chars[plain.length++] = text[i];
+  }
+  plain.chars[plain.length] = '\0';
+  return plain;
+}
+
+void PutBackText(const PlainText& plain) {
   char* text = ui->editText;
-  const size_t n = std::strlen(text);  // with the cursor
-  if (EditableCharacter(c) && n < kMaxEditLength + 1 && n + 2 <= ui->editCapacity) {
-    text[n - 1] = static_cast<char>(c);
-    text[n] = '_';
-    text[n + 1] = '\0';
-  } else if (n > 1 && c == 8) {
-    text[n - 2] = '_';
-    text[n - 1] = '\0';
-  } else if (c == 13) {
+  const int cursor = std::clamp(static_cast<int>(ui->editCursor), 0, plain.length);
+  ui->editCursor = cursor;
+  std::memcpy(text, plain.chars, static_cast<size_t>(cursor));
+  text[cursor] = '_';
+  std::memcpy(text + cursor + 1, plain.chars + cursor, static_cast<size_t>(plain.length - cursor));
+  text[plain.length + 1] = '\0';
+}
+
+void RemoveCharacters(PlainText& plain, int from, int to) {
+  std::memmove(plain.chars + from, plain.chars + to, static_cast<size_t>(plain.length - to + 1));
+  plain.length -= to - from;
+}
+
+// The key's change to the text and the cursor; false for a character that changes nothing.
+bool EditPlainText(PlainText& plain, uint8_t c) {
+  UiContext& u = *ui;
+  int& cursor = u.editCursor;
+  const int from = std::min(u.editCursor, u.editAnchor), to = std::max(u.editCursor, u.editAnchor);
+  const bool selection = from != to;
+  // A character goes in only while the text, the cursor and the terminator still fit after it.
+  if (EditableCharacter(c) || c == 8 || c == kTypedDelete) {
+    if (selection) {
+      RemoveCharacters(plain, from, to);
+      cursor = from;
+      if (!EditableCharacter(c)) return true;  // Backspace and Delete remove the selection only
+    }
+    if (c == 8 && cursor > 0) {
+      RemoveCharacters(plain, cursor - 1, cursor);
+      cursor -= 1;
+    } else if (c == kTypedDelete && cursor < plain.length) {
+      RemoveCharacters(plain, cursor, cursor + 1);
+    } else if (EditableCharacter(c) && plain.length < kMaxEditLength &&
+               plain.length + 3 <= static_cast<int>(u.editCapacity)) {
+      std::memmove(plain.chars + cursor + 1, plain.chars + cursor,
+                   static_cast<size_t>(plain.length - cursor + 1));
+      plain.chars[cursor] = static_cast<char>(c);
+      plain.length += 1;
+      cursor += 1;
+    }
+    return true;
+  }
+  // A cursor key ends the selection, Left and Right at its own end.
+  switch (c) {
+    case kTypedLeft: cursor = selection ? from : std::max(cursor - 1, 0); return true;
+    case kTypedRight: cursor = selection ? to : std::min(cursor + 1, plain.length); return true;
+    case kTypedHome: cursor = 0; return true;
+    case kTypedEnd: cursor = plain.length; return true;
+    default: return false;
+  }
+}
+
+// One typed character for the text being edited.
+void EditWithTypedCharacter(uint8_t c) {
+  if (c == 13) {
     FinishTextEdit();
+  } else if (c != 27) {
+    PlainText plain = TakeText();
+    if (EditPlainText(plain, c)) {
+      ui->editAnchor = ui->editCursor;
+      PutBackText(plain);
+    }
   }
   // Escape also arrives as the typed character 27.
   if (ui->editing && (KeyDown(kKeyEscape) || c == 27)) CancelTextEdit();
@@ -321,7 +391,7 @@ bool MouseInRegion() {
   return MouseIn(ui->regionX[level], ui->regionY[level], ui->regionW[level], ui->regionH[level]);
 }
 
-void StartTextEdit(char* text, size_t capacity) {
+void StartTextEdit(char* text, size_t capacity, bool selectAll) {
   // Characters typed before the edit began (shortcuts, Space for playback) are not its text.
   ClearTypedChars();
   if (ui->editing) FinishTextEdit();
@@ -331,18 +401,20 @@ void StartTextEdit(char* text, size_t capacity) {
   std::snprintf(ui->editSaved, sizeof ui->editSaved, "%s", text);
   // A text that fills its buffer loses its last character while edited, for the cursor;
   // cancelling brings it back.
-  if (length + 2 > capacity) length = capacity - 2;
+  length = std::min({length, capacity - 2, static_cast<size_t>(kEditSavedSize - 2)});
   ui->editText = text;
   ui->editCapacity = capacity;
   ui->editing = 1;
   text[length] = '_';
   text[length + 1] = '\0';
+  ui->editCursor = static_cast<int32_t>(length);
+  ui->editAnchor = selectAll ? 0 : ui->editCursor;
 }
 
 void FinishTextEdit() {
   if (!ui->editing) return;
-  const size_t length = std::strlen(ui->editText);
-  if (length > 0) ui->editText[length - 1] = '\0';
+  const PlainText plain = TakeText();
+  std::memcpy(ui->editText, plain.chars, static_cast<size_t>(plain.length) + 1);
   ui->editing = 0;
   ui->editText = nullptr;
 }

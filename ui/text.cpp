@@ -163,3 +163,25 @@ int TextWidthFormat(const char* format, ...) {
   va_end(args);
   return TextWidth(text);
 }
+
+void DrawTextSelection(int x, int y, const char* text) {
+  constexpr int kSelectionColour = 14;  // dark grey: white and black text both read on it
+  const UiContext& c = *ui;
+  if (!c.editing || text == nullptr || text != c.editText || c.editCursor == c.editAnchor) return;
+  // The selected characters as they stand in the buffer, around the cursor character.
+  int first = c.editAnchor, end = c.editCursor;
+  if (c.editAnchor > c.editCursor) {
+    first = c.editCursor + 1;
+    end = c.editAnchor + 1;
+  }
+  int left = 0, width = 0;
+  for (int i = 0; text[i] != '\0' && i < end; ++i) {
+    const int advance = ui->glyphWidth[GlyphCell(static_cast<uint8_t>(text[i]))] + 1;
+    if (i < first) {
+      left += advance;
+    } else {
+      width += advance;
+    }
+  }
+  FillRect(x + left - 1, y - 1, width + 1, 10, kSelectionColour);
+}

@@ -116,10 +116,15 @@ struct UiContext {
   int32_t originX = 0, originY = 0;  // content origin of the innermost region, screen pixels
 
   // Text editing: StartTextEdit sets these, FinishTextEdit / CancelTextEdit clear editing.
-  char* editText = nullptr;  // the caller's buffer, cursor "_" appended while editing
+  char* editText = nullptr;  // the caller's buffer, the cursor "_" standing in it while editing
   size_t editCapacity = 0;   // its size in bytes
   char editSaved[kEditSavedSize] = "";
   uint8_t editing = 0;
+  // Where the cursor stands (it is editText[editCursor]), and the other end of the selection:
+  // the text's characters from the smaller to the larger of the two, counted without the
+  // cursor, are selected; none when they are equal. Typing replaces the selection.
+  int32_t editCursor = 0;
+  int32_t editAnchor = 0;
 
   // Menus: OpenMenu opens, RunMenus closes on any press.
   uint8_t menuOpen = 0;
@@ -201,9 +206,17 @@ bool MouseInLocal(int x, int y, int w, int h);  // region-local coordinates
 bool MouseInRegion();
 
 // Text fields (regions.cpp). The buffer must outlive the edit: finish or cancel before freeing.
-void StartTextEdit(char* text, size_t capacity);
+// While editing, the typed characters of BeginFrame edit the text at the cursor: Backspace and
+// Delete remove the character before and after it (or the selection), Home, End, Left and Right
+// move it, Enter finishes and Escape restores the text as it was. With selectAll the whole text
+// starts selected (a rename: the first character typed replaces it); otherwise the cursor
+// starts at its end.
+void StartTextEdit(char* text, size_t capacity, bool selectAll = false);
 void FinishTextEdit();
 void CancelTextEdit();
+// Before text is drawn at (x, y) with DrawText: when it is the text being edited, marks its
+// selected characters with a dark band behind them.
+void DrawTextSelection(int x, int y, const char* text);
 
 // Windows and scroll areas (widgets.cpp). Both leave a region open for the caller to end.
 bool Window(int* x, int* y, const int* w, const int* h, const char* title, const char* name);

@@ -125,9 +125,9 @@ click 850 $((22 + 10 * 2 + 4)) || fail "clicking Sun"
 wait_change "$before" $(row_of 2) || fail "Sun was not selected"
 
 # Insert adds a sibling under Scene, after Puppet's subtree, and starts editing its name
-# "Object-NNN": ten Backspaces empty it, then the new name and Enter.
+# "Object-NNN", the whole name selected: a Backspace empties it, then the new name and Enter.
 press_and_wait Insert $(row_of 18)
-for _ in $(seq 1 10); do press_and_wait BackSpace $(row_of 18); done
+press_and_wait BackSpace $(row_of 18)
 for key in shift+k i t e Return; do press_and_wait "$key" $(row_of 18); done
 
 # The new object sits at the scene's origin, the middle of the view's content: its P handle is
