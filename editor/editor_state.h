@@ -87,6 +87,7 @@ struct ProjectEditorState {
   int32_t propertyField = -1;
   SceneObject* propertyObject = nullptr;
   char propertyText[24] = "";
+  char propertyStartText[24] = "";  // the value the field showed when the typing began
   char propertyMessage[160] = "";
   const SceneObject* propertyMessageObject = nullptr;
 

@@ -1,5 +1,6 @@
-// Typing starts from an empty field, so Escape (which puts back the text the edit began with)
-// and Enter on nothing both leave the object as it was.
+// Typing starts from the value shown, all of it selected, so the first character typed replaces
+// it; Escape (which puts back the text the edit began with), Enter on the value unchanged and
+// Enter on an emptied field all leave the object as it was.
 #include "editor/properties_strip.h"
 
 #include <algorithm>
@@ -163,8 +164,12 @@ void FinishPropertyEdit() {
   editor.propertyField = -1;
   editor.propertyObject = nullptr;
   SetMessage(nullptr, "");
-  // Escape put back the empty text the edit began with; nothing typed changes nothing.
-  if (editor.propertyText[0] == '\0' || object == nullptr || object != project.selected) return;
+  // Escape put back the text the edit began with; an unchanged or emptied field changes nothing.
+  if (editor.propertyText[0] == '\0' ||
+      std::strcmp(editor.propertyText, editor.propertyStartText) == 0 || object == nullptr ||
+      object != project.selected) {
+    return;
+  }
   float value = 0;
   char why[sizeof editor.propertyMessage];
   if (!ParsePropertyValue(field, editor.propertyText, &value, why, sizeof why)) {
@@ -197,8 +202,10 @@ bool RunPropertyStripInput(SceneObject* selected, int width, int height) {
     int left = 0, right = 0;
     PropertyFieldSpan(selected, field, &left, &right);
     if (!MouseInLocal(left, top, right - left, kPropertyStripHeight)) continue;
-    editor.propertyText[0] = '\0';
-    StartTextEdit(editor.propertyText, sizeof editor.propertyText);
+    FormatValue(PropertyValue(selected, field), editor.propertyText, sizeof editor.propertyText);
+    std::snprintf(editor.propertyStartText, sizeof editor.propertyStartText, "%s",
+                  editor.propertyText);
+    StartTextEdit(editor.propertyText, sizeof editor.propertyText, true);
     if (!EditingField()) break;
     editor.propertyField = field;
     editor.propertyObject = selected;
@@ -231,6 +238,7 @@ void DrawPropertyStrip(const SceneObject* selected, int width, int height) {
                                 kPropertyStripHeight)) {
       FillRectAlpha(place.boxX, top + 2, place.boxWidth, kPropertyStripHeight - 3, 0, 0.3f);
     }
+    if (typing) DrawTextSelection(place.boxX + kBoxPadding, top + 2, editor.propertyText);
     DrawText(place.boxX + kBoxPadding, top + 2, kStripText, typing ? editor.propertyText : value);
   }
   // The message belongs to the object it was about.

@@ -269,6 +269,11 @@ TEST_F(PosingTools, TypedValuesKeyTheCurrentFrameAndBadOnesChangeNothing) {
   EXPECT_FLOAT_EQ(object->keys->keys[1].position.x, 12.5f);
   EXPECT_FLOAT_EQ(object->state.position.x, 12.5f);
   EXPECT_EQ(UndoStepCount(), steps + 1);
+  // A field starts from the value it shows, all of it selected, so typing replaces it.
+  Click(StripField(object, kPropertyX));
+  EXPECT_EQ(std::strncmp(editor.propertyText, "12.5", 4), 0) << editor.propertyText;
+  Type("\x1b");
+  RunPasses(1);
   TypeValue(kPropertyRotation, "-45");
   TypeValue(kPropertyScaleY, "2,5");  // a comma for the point
   EXPECT_EQ(object->keys->count, 2);  // the key of the frame takes them
