@@ -29,6 +29,43 @@ struct ImageBatch {
 };
 ImageBatch batch;
 
+// The image's tile quads with their cells' texture coordinates, the tile grid's corner at
+// (0, 0) and tile (i, j) at (30 j sx, 30 i sy), each corner given to vertex(x, y). Consecutive
+// tiles of one texture share the open quads of state; a new texture ends them.
+template <typename Vertex>
+void EmitTiles(const TiledImage& image, int sx, int sy, ImageBatch& state, Vertex&& vertex) {
+  for (int i = 0; i < image.rows; ++i) {
+    for (int j = 0; j < image.cols; ++j) {
+      const int32_t index = image.tileIndex[static_cast<size_t>(i) * image.cols + j];
+      if (index < 0) continue;
+      const TileCell& tile = image.tiles[index];
+      if (!state.open || tile.texture.textureId != state.bound) {
+        if (state.open) glEnd();
+        state.bound = tile.texture.textureId;
+        glBindTexture(GL_TEXTURE_2D, state.bound);
+        glBegin(GL_QUADS);
+        state.open = true;
+      }
+      const float across = static_cast<float>(tile.texture.width);
+      const float down = static_cast<float>(tile.texture.height);
+      const float s0 = (tile.cellX + 1) / across, s1 = (tile.cellX + kTileCell - 1) / across;
+      const float t0 = (tile.cellY + 1) / down, t1 = (tile.cellY + kTileCell - 1) / down;
+      const float x0 = static_cast<float>(kTileSide * j * sx);
+      const float x1 = static_cast<float>(kTileSide * (j + 1) * sx);
+      const float y0 = static_cast<float>(kTileSide * i * sy);
+      const float y1 = static_cast<float>(kTileSide * (i + 1) * sy);
+      glTexCoord2f(s0, t1);
+      vertex(x0, y1);
+      glTexCoord2f(s1, t1);
+      vertex(x1, y1);
+      glTexCoord2f(s1, t0);
+      vertex(x1, y0);
+      glTexCoord2f(s0, t0);
+      vertex(x0, y0);
+    }
+  }
+}
+
 // Cells along a page's side: the atlas side or what the renderer allows, if less.
 int CellsPerPageSide() {
   GLint largest = 0;
@@ -188,38 +225,11 @@ void AddImageToBatch(const TiledImage* image, bool flipH, bool flipV, const floa
   const float originX = static_cast<float>(-(w / 2) * sx);
   const float originY = static_cast<float>(-(h / 2) * sy);
   const float* m = matrix;
-  auto vertex = [m](float x, float y) {
+  EmitTiles(*image, sx, sy, batch, [m, originX, originY](float x, float y) {
+    x += originX;
+    y += originY;
     glVertex2f(m[0] * x + m[4] * y + m[12], m[1] * x + m[5] * y + m[13]);
-  };
-  for (int i = 0; i < image->rows; ++i) {
-    for (int j = 0; j < image->cols; ++j) {
-      const int32_t index = image->tileIndex[static_cast<size_t>(i) * image->cols + j];
-      if (index < 0) continue;
-      const TileCell& tile = image->tiles[index];
-      if (!batch.open || tile.texture.textureId != batch.bound) {
-        if (batch.open) glEnd();
-        batch.bound = tile.texture.textureId;
-        glBindTexture(GL_TEXTURE_2D, batch.bound);
-        glBegin(GL_QUADS);
-        batch.open = true;
-      }
-      const float side = static_cast<float>(tile.texture.width);
-      const float s0 = (tile.cellX + 1) / side, s1 = (tile.cellX + kTileCell - 1) / side;
-      const float t0 = (tile.cellY + 1) / side, t1 = (tile.cellY + kTileCell - 1) / side;
-      const float x0 = originX + static_cast<float>(kTileSide * j * sx);
-      const float x1 = originX + static_cast<float>(kTileSide * (j + 1) * sx);
-      const float y0 = originY + static_cast<float>(kTileSide * i * sy);
-      const float y1 = originY + static_cast<float>(kTileSide * (i + 1) * sy);
-      glTexCoord2f(s0, t1);
-      vertex(x0, y1);
-      glTexCoord2f(s1, t1);
-      vertex(x1, y1);
-      glTexCoord2f(s1, t0);
-      vertex(x1, y0);
-      glTexCoord2f(s0, t0);
-      vertex(x0, y0);
-    }
-  }
+  });
 }
 
 void EndImageBatch() {
@@ -261,40 +271,9 @@ void DrawTiledImage(const TiledImage* image, bool flipH, bool flipV) {
   glTranslatef(static_cast<float>(-(w / 2) * sx), static_cast<float>(-(h / 2) * sy), 0);
   glEnable(GL_TEXTURE_2D);
   glColor4f(1, 1, 1, 1);
-  // Quads of consecutive tiles in one texture go in one batch; a new texture ends it.
-  uint32_t bound = 0;
-  bool open = false;
-  for (int i = 0; i < image->rows; ++i) {
-    for (int j = 0; j < image->cols; ++j) {
-      const int32_t index = image->tileIndex[static_cast<size_t>(i) * image->cols + j];
-      if (index < 0) continue;
-      const TileCell& tile = image->tiles[index];
-      if (!open || tile.texture.textureId != bound) {
-        if (open) glEnd();
-        bound = tile.texture.textureId;
-        glBindTexture(GL_TEXTURE_2D, bound);
-        glBegin(GL_QUADS);
-        open = true;
-      }
-      const float across = static_cast<float>(tile.texture.width);
-      const float down = static_cast<float>(tile.texture.height);
-      const float s0 = (tile.cellX + 1) / across, s1 = (tile.cellX + kTileCell - 1) / across;
-      const float t0 = (tile.cellY + 1) / down, t1 = (tile.cellY + kTileCell - 1) / down;
-      const float x0 = static_cast<float>(kTileSide * j * sx);
-      const float x1 = static_cast<float>(kTileSide * (j + 1) * sx);
-      const float y0 = static_cast<float>(kTileSide * i * sy);
-      const float y1 = static_cast<float>(kTileSide * (i + 1) * sy);
-      glTexCoord2f(s0, t1);
-      glVertex2f(x0, y1);
-      glTexCoord2f(s1, t1);
-      glVertex2f(x1, y1);
-      glTexCoord2f(s1, t0);
-      glVertex2f(x1, y0);
-      glTexCoord2f(s0, t0);
-      glVertex2f(x0, y0);
-    }
-  }
-  if (open) glEnd();
+  ImageBatch quads;
+  EmitTiles(*image, sx, sy, quads, [](float x, float y) { glVertex2f(x, y); });
+  if (quads.open) glEnd();
   glDisable(GL_TEXTURE_2D);
   glPopMatrix();
 }

@@ -193,7 +193,8 @@ TEST_F(PosingTools, APickedObjectIsScrolledIntoTheObjectList) {
 }
 
 TEST_F(PosingTools, OnionSkinTintsEarlierFramesRedAndLaterGreenFainterWithDistance) {
-  WritePicture("grey.png", 40, Rgba{128, 128, 128, 255});
+  // Half transparent, so its two visible tiles lie in a page twice as wide as tall.
+  WritePicture("grey.png", 40, Rgba{128, 128, 128, 255}, true);
   SceneObject* object = AddPictured("walker", "grey.png", 0, 0, 0);
   object->keys->count = 0;
   for (int frame = 7; frame <= 13; ++frame) {
@@ -207,7 +208,7 @@ TEST_F(PosingTools, OnionSkinTintsEarlierFramesRedAndLaterGreenFainterWithDistan
   editor.onionFrames = 3;
   RunPasses(1);
   auto at = [](int distance) {
-    const Point p = InView(370.0f + 100.0f * static_cast<float>(distance) + 10, 260 + 10);
+    const Point p = InView(370.0f + 100.0f * static_cast<float>(distance) - 10, 260 + 10);
     return ReadPixel(p.x, p.y);
   };
   EXPECT_EQ(at(-1).r, at(-1).g);  // off: the view's plain background
