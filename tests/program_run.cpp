@@ -11,16 +11,20 @@ extern char** environ;
 
 namespace {
 
-std::string Command(const std::string& directory, const std::string& arguments) {
-  return "cd '" + directory + "' && exec env -u DISPLAY -u WAYLAND_DISPLAY timeout -k 5 60 '" +
-         TAVOKA_BINARY + "' " + arguments + " 2>&1";
+// timeout: the options of timeout(1) the program runs under; empty for none.
+std::string Command(const std::string& directory, const std::string& arguments,
+                    const std::string& timeout) {
+  return "cd '" + directory + "' && exec env -u DISPLAY -u WAYLAND_DISPLAY " +
+         (timeout.empty() ? "" : "timeout " + timeout + " ") + "'" + TAVOKA_BINARY + "' " +
+         arguments + " 2>&1";
 }
 
 }  // namespace
 
-ProgramRun RunTavoka(const std::string& directory, const std::string& arguments) {
+ProgramRun RunTavoka(const std::string& directory, const std::string& arguments,
+                     const std::string& timeout) {
   ProgramRun run;
-  FILE* pipe = popen(Command(directory, arguments).c_str(), "r");
+  FILE* pipe = popen(Command(directory, arguments, timeout).c_str(), "r");
   if (pipe == nullptr) return run;
   char buffer[512];
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
@@ -42,8 +46,7 @@ ProgramRun KillTavokaAt(const std::string& directory, const std::string& argumen
   posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, fds[0]);
   // No timeout wrapper here: the kill must reach the program itself, which the shell execs.
-  const std::string command = "cd '" + directory + "' && exec env -u DISPLAY -u WAYLAND_DISPLAY '" +
-                              TAVOKA_BINARY + "' " + arguments + " 2>&1";
+  const std::string command = Command(directory, arguments, "");
   const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
   pid_t pid = -1;
   const int spawned = posix_spawn(&pid, "/bin/sh", &actions, nullptr,
