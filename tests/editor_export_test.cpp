@@ -3,7 +3,7 @@
 // when a picture holds more images than it can draw.
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "editor/commands.h"
@@ -35,9 +35,7 @@ class EditorExport : public EditorTest {
   }
   std::string Settings() const {
     std::ifstream file(settingsPath);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(file), {});
   }
   void WriteSettings(const std::string& text) const { std::ofstream(settingsPath) << text; }
 
