@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -108,11 +108,8 @@ TEST(AudioStream, AnAlsaConfigurationWithoutDevicesLeavesTheProgramSilent) {
   for (const char* conf : {"", "pcm.null { type null }\npcm.hw { type hw card 0 }\n"}) {
     SCOPED_TRACE(conf);
     char confPath[] = "/tmp/tavoka_alsa_XXXXXX";
-    const int fd = mkstemp(confPath);
-    ASSERT_GE(fd, 0);
-    const ssize_t length = static_cast<ssize_t>(std::strlen(conf));
-    ASSERT_EQ(write(fd, conf, static_cast<size_t>(length)), length);
-    close(fd);
+    ASSERT_EQ(close(mkstemp(confPath)), 0);
+    std::ofstream(confPath) << conf;
     setenv("ALSA_CONFIG_PATH", confPath, 1);
 
     CapturedStderr captured;

@@ -250,18 +250,11 @@ TEST_F(BatchExport, HelpDescribesTheExport) {
 // A hang-up (the terminal or the session closing) cancels a running export as SIGTERM and
 // Ctrl+C do: the program says so and ends with a failure instead of being killed mid-file.
 TEST_F(BatchExport, AHangUpCancelsTheExport) {
-  const std::string command = "cd '" + directory_.string() +
-                              "' && env -u DISPLAY -u WAYLAND_DISPLAY timeout --preserve-status "
-                              "-k 20 -s HUP 1 '" + TAVOKA_BINARY +
-                              "' --export walk.tvp --frames 0-1999 --motion-blur 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-  const int status = pclose(pipe);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-  EXPECT_NE(output.find("Export cancelled"), std::string::npos);
+  const ProgramRun run = RunTavoka(directory_.string(),
+                                   "--export walk.tvp --frames 0-1999 --motion-blur",
+                                   "--preserve-status -k 20 -s HUP 1");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("Export cancelled"), std::string::npos) << run.output;
 }
 
 }  // namespace

@@ -150,12 +150,4 @@ TEST_F(EditorInput, ARenameShowsItsSelectionAndTakesTheCursorKeys) {
   EXPECT_EQ(project.selected, arm) << "Delete belonged to the name";
 }
 
-// Outside a text field the cursor keys step frames and are done with: the loop rests again.
-TEST_F(EditorInput, AnArrowKeyOutsideAFieldLetsTheLoopRest) {
-  TapKey(SDL_SCANCODE_RIGHT, SDLK_RIGHT);
-  EXPECT_EQ(project.currentFrame, 1);
-  for (int i = 0; i < 20 && !MainLoopMayRest(); ++i) RunMainLoopPass();
-  EXPECT_TRUE(MainLoopMayRest());
-}
-
 }  // namespace

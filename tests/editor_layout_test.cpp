@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <cstring>
+#include <vector>
 
 #include "tests/editor_driver.h"
 #include "tests/export_fixture.h"
@@ -127,10 +128,7 @@ TEST_F(Layout, AtTwiceTheScaleWindowPixelsMapToTheInterfaceAndPressesReachTheirW
   SetScissor(10, 20, 30, 40);
   GLint box[4];
   glGetIntegerv(GL_SCISSOR_BOX, box);
-  EXPECT_EQ(box[0], 20);
-  EXPECT_EQ(box[1], 1536 - 120);
-  EXPECT_EQ(box[2], 60);
-  EXPECT_EQ(box[3], 80);
+  EXPECT_EQ(std::vector<GLint>(box, box + 4), (std::vector<GLint>{20, 1536 - 120, 60, 80}));
   ASSERT_TRUE(SetInterfaceScale(1.5f));
   EXPECT_EQ(logicalWidth, 1365);
   EXPECT_EQ(logicalHeight, 1024);

@@ -2,7 +2,6 @@
 // the project's own file, Ctrl+Shift+S, Ctrl+N, Ctrl+O and Ctrl+Q asking about unsaved changes
 // first, the view menu's file entries, and the list of recent projects kept in the user's
 // configuration folder (also printed by `tavoka --recent`).
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -14,6 +13,7 @@
 #include "editor/recent_projects.h"
 #include "platform/dialogs.h"
 #include "tests/editor_driver.h"
+#include "tests/program_run.h"
 #include "tests/project_fixtures.h"
 
 namespace {
@@ -33,14 +33,6 @@ class DesktopFiles : public EditorTest {
     quitFlag = 0;
     setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
     EditorTest::TearDown();
-  }
-  void Chord(int key, bool shift = false) {
-    HoldKey(kKeyLeftCtrl);
-    if (shift) HoldKey(kKeyLeftShift);
-    PressKey(key);
-    if (shift) ReleaseKey(kKeyLeftShift);
-    ReleaseKey(kKeyLeftCtrl);
-    RunPasses(1);
   }
   // An edit the history sees: a new object, then a pass with input.
   void Edit() {
@@ -79,11 +71,8 @@ TEST_F(DesktopFiles, SaveKeepsToTheOwnFileAndNewOpenAndQuitAskBeforeDroppingChan
   // Saved once: Ctrl+S writes the same file without a dialog, once however long it is held.
   Edit();
   HoldKey(kKeyLeftCtrl);
-  HoldKey(kKeyS);
-  RunPasses(3);
-  ReleaseKey(kKeyS);
+  PressKey(kKeyS, 3);
   ReleaseKey(kKeyLeftCtrl);
-  RunPasses(1);
   EXPECT_EQ(dialogs.requests.size(), 1u);
   EXPECT_FALSE(HasUnsavedChanges());
   EXPECT_EQ(projecttest::ReadBytes(Path("walk.tvp.bak")), first) << "one save: the first file";
@@ -185,15 +174,9 @@ TEST_F(DesktopFiles, RecentProjectsAreTheLastEightSavedOrOpenedNewestFirst) {
   EXPECT_STREQ(list.paths[1].data(), "/y.tvp");
 
   // `tavoka --recent` prints the same list.
-  const std::string command =
-      "XDG_CONFIG_HOME='" + folder + "/config' '" TAVOKA_BINARY "' --recent";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  char line[1024];
-  std::vector<std::string> printed;
-  while (std::fgets(line, sizeof line, pipe) != nullptr) printed.push_back(line);
-  EXPECT_EQ(pclose(pipe), 0);
-  EXPECT_EQ(printed, (std::vector<std::string>{Path("c.tvp") + "\n", Path("a.tvp") + "\n"}));
+  const ProgramRun run = RunTavoka(folder, "--recent");  // with this test's XDG_CONFIG_HOME
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, Path("c.tvp") + "\n" + Path("a.tvp") + "\n");
 }
 
 }  // namespace

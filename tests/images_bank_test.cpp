@@ -350,14 +350,13 @@ TEST_F(Bank, BrokenAndOversizedImagesSayWhy) {
   ASSERT_TRUE(WritePngFile(PathOf("whole.png"), RgbaImage(40, 40, kRed), kRgba8));
   const std::vector<uint8_t> whole = ReadFileBytes(PathOf("whole.png"));
   ASSERT_TRUE(WriteFileBytes(PathOf("torn.png"), {whole.begin(), whole.end() - 30}));
-  // Only the header of a huge picture: it is judged before anything else is read.
-  auto header = [](uint32_t width, uint32_t height) {
-    std::vector<uint8_t> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
-                                  'I', 'H', 'D', 'R'};
-    for (uint32_t v : {width, height}) {
-      for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(v >> shift));
+  // Only the header of a huge picture (a real one's, its size changed): it is judged before
+  // anything else is read.
+  auto header = [&whole](uint32_t width, uint32_t height) {
+    std::vector<uint8_t> bytes(whole.begin(), whole.begin() + 33);
+    for (int i = 0; i < 8; ++i) {
+      bytes[16 + i] = static_cast<uint8_t>((i < 4 ? width : height) >> (24 - i % 4 * 8));
     }
-    for (int b : {8, 6, 0, 0, 0, 0, 0, 0, 0}) bytes.push_back(static_cast<uint8_t>(b));
     return bytes;
   };
   ASSERT_TRUE(WriteFileBytes(PathOf("wide.png"), header(9000, 9000)));
@@ -380,9 +379,7 @@ TEST_F(Bank, BrokenAndOversizedImagesSayWhy) {
   for (const auto& c : cases) {
     EXPECT_EQ(GetImage(c.name), nullptr) << c.name;
     bool missing = false;
-    const char* reason = ImageFailureReason(c.name, &missing);
-    ASSERT_NE(reason, nullptr) << c.name;
-    EXPECT_STREQ(reason, c.reason) << c.name;
+    EXPECT_STREQ(ImageFailureReason(c.name, &missing), c.reason) << c.name;
     EXPECT_EQ(missing, std::string(c.name) == "absent.png") << c.name;
   }
   EXPECT_EQ(imageBank.count, 0);
@@ -396,7 +393,6 @@ TEST_F(Bank, AnImageWithoutMemoryForItIsRefusedAndLoadedLater) {
     testalloc::RefuseLargeAllocations scarce(256 << 10);
     EXPECT_EQ(GetImage("big.png"), nullptr);
   }
-  ASSERT_NE(ImageFailureReason("big.png"), nullptr);
   EXPECT_STREQ(ImageFailureReason("big.png"), "not enough memory for the image");
   EXPECT_EQ(imageBank.count, 0);
   TiledImage* image = GetImage("big.png");

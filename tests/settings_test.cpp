@@ -5,7 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 #include "platform/settings.h"
@@ -54,9 +54,7 @@ TEST(Settings, SavingOneKeepsTheOthersAndNeverReplacesAFileItCannotRead) {
   const std::string path = std::string(pattern) + "/settings";
   auto read = [&path] {
     std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(file), {});
   };
 
   EXPECT_EQ(LoadUserSettings(path.c_str()).count, 0) << "no file yet";

@@ -39,9 +39,7 @@ class TimelineRange : public TimelineTest {
     return title;
   }
   static void GoToWithKeys(const char* typed) {
-    HoldKey(kKeyLeftCtrl);
-    PressKey(kKeyG);
-    ReleaseKey(kKeyLeftCtrl);
+    Chord(kKeyG);
     Type(typed);
     RunPasses(1);
   }

@@ -4,6 +4,7 @@
 // on disk when a film is refused, abandoned or fails.
 #include "export/video_file.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -25,16 +26,24 @@ namespace fs = std::filesystem;
 // Picture k: a background of its own colour and a black bar 16 pixels wide moving right.
 std::vector<uint8_t> TestPicture(int k, int width, int height) {
   std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
-  const uint8_t r = 30 + (k * 53) % 200, g = 30 + (k * 97) % 200, b = 30 + (k * 151) % 200;
+  const uint8_t colour[3] = {uint8_t(30 + (k * 53) % 200), uint8_t(30 + (k * 97) % 200),
+                             uint8_t(30 + (k * 151) % 200)};
   const int barX = (k * 8) % width;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-      const bool bar = x >= barX && x < barX + 16;
-      p[0] = bar ? 0 : r;
-      p[1] = bar ? 0 : g;
-      p[2] = bar ? 0 : b;
-    }
+  for (size_t i = 0; i < rgb.size(); ++i) {
+    const int x = static_cast<int>(i / 3 % width);
+    rgb[i] = x >= barX && x < barX + 16 ? 0 : colour[i % 3];
+  }
+  return rgb;
+}
+
+// Picture k of a film of thousands of colours: red across, green down, blue by picture.
+std::vector<uint8_t> RampPicture(int k, int width, int height) {
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  for (size_t i = 0; i < rgb.size(); i += 3) {
+    const int x = static_cast<int>(i / 3 % width), y = static_cast<int>(i / 3 / width);
+    rgb[i] = static_cast<uint8_t>(x * 255 / (width - 1));
+    rgb[i + 1] = static_cast<uint8_t>(y * 255 / (height - 1));
+    rgb[i + 2] = static_cast<uint8_t>(k * 25);
   }
   return rgb;
 }
@@ -53,31 +62,31 @@ std::vector<float> ClickTrack(int frames, const std::vector<int>& clicks) {
 }
 
 enum class Order { kInterleaved, kSoundLast };
+using Picture = std::vector<uint8_t> (*)(int k, int width, int height);
 
-// Writes count test pictures and the sound: after each picture the sound up to the next one's
-// time, or all the sound after all the pictures.
-bool WriteFilm(const std::string& path, const VideoFileSettings& settings, int count,
-               const std::vector<float>& sound, Order order, std::string* why) {
-  char text[512] = "";
+// Writes count pictures and the sound: after each picture the sound up to the next one's time,
+// or all the sound after all the pictures. Empty when the film was made, else why not.
+std::string WriteFilm(const std::string& path, const VideoFileSettings& settings, int count,
+                      const std::vector<float>& sound, Order order, Picture picture = TestPicture) {
+  char why[512] = "";
   VideoFile film;
-  bool ok = film.Open(path.c_str(), settings, text, sizeof text);
+  bool ok = film.Open(path.c_str(), settings, why, sizeof why);
   const int soundFrames = static_cast<int>(sound.size() / 2);
   int given = 0;
   for (int k = 0; ok && k < count; ++k) {
-    ok = film.AddPicture(TestPicture(k, settings.width, settings.height).data(), text, sizeof text);
+    ok = film.AddPicture(picture(k, settings.width, settings.height).data(), why, sizeof why);
     const int until = order == Order::kInterleaved
                           ? std::min<int>(soundFrames, (k + 1) * int64_t{44100} / settings.fps)
                           : 0;
-    if (ok && until > given)
-      ok = film.AddSound(&sound[size_t{2} * given], until - given, text, sizeof text);
+    if (ok && until > given) {
+      ok = film.AddSound(&sound[size_t{2} * given], until - given, why, sizeof why);
+    }
     given = std::max(given, until);
   }
   if (ok && given < soundFrames) {
-    ok = film.AddSound(&sound[size_t{2} * given], soundFrames - given, text, sizeof text);
+    ok = film.AddSound(&sound[size_t{2} * given], soundFrames - given, why, sizeof why);
   }
-  if (ok) ok = film.Finish(text, sizeof text);
-  *why = text;
-  return ok;
+  return ok && film.Finish(why, sizeof why) ? "" : why;
 }
 
 // The film at path holds count test pictures of settings at their times, each at least minSnr
@@ -86,21 +95,19 @@ bool WriteFilm(const std::string& path, const VideoFileSettings& settings, int c
 void ExpectFilm(const std::string& path, const VideoFileSettings& settings, int count,
                 const std::vector<int>& clicks, double minSnr) {
   const bool mp4 = settings.format == VideoFormat::kMp4, gif = settings.format == VideoFormat::kGif;
-  const char* videoCodec = mp4 ? "h264" : gif ? "gif" : "vp9";
   const char* soundCodec = gif || !settings.sound ? "" : mp4 ? "aac" : "opus";
   const int soundRate = mp4 ? 44100 : 48000;
   DecodedFilm film;
   std::string why;
   ASSERT_TRUE(DecodeFilm(path, &film, &why)) << why;
-  EXPECT_EQ(film.videoCodec, videoCodec);
+  EXPECT_EQ(film.videoCodec, mp4 ? "h264" : gif ? "gif" : "vp9");
   EXPECT_EQ(film.width, settings.width);
   EXPECT_EQ(film.height, settings.height);
-  // GIF keeps times in hundredths of a second.
-  const double timeStep = gif ? 0.005 : 0.0011;
   EXPECT_NEAR(film.duration, static_cast<double>(count) / settings.fps, 0.05);
   ASSERT_EQ(static_cast<int>(film.pictures.size()), count);
   for (int k = 0; k < count; ++k) {
-    EXPECT_NEAR(film.pictureTimes[k], static_cast<double>(k) / settings.fps, timeStep) << k;
+    // GIF keeps times in hundredths of a second.
+    EXPECT_NEAR(film.pictureTimes[k], static_cast<double>(k) / settings.fps, gif ? 0.005 : 0.0011);
     EXPECT_GE(PictureSnr(TestPicture(k, settings.width, settings.height), film.pictures[k]), minSnr)
         << "picture " << k;
   }
@@ -142,14 +149,17 @@ class VideoFileTest : public ::testing::Test {
   fs::path directory_;
 };
 
+using ::testing::HasSubstr;
+using Films = std::vector<std::string>;
+
 TEST_F(VideoFileTest, TheExtensionNamesTheFormatInAnyLetterCase) {
   VideoFormat format = VideoFormat::kGif;
-  EXPECT_TRUE(VideoFormatOfPath("out/film.mp4", &format));
-  EXPECT_EQ(format, VideoFormat::kMp4);
-  EXPECT_TRUE(VideoFormatOfPath("FILM.WebM", &format));
-  EXPECT_EQ(format, VideoFormat::kWebm);
-  EXPECT_TRUE(VideoFormatOfPath("a.b/walk.Gif", &format));
-  EXPECT_EQ(format, VideoFormat::kGif);
+  for (const auto& [path, named] : {std::pair{"out/film.mp4", VideoFormat::kMp4},
+                                    {"FILM.WebM", VideoFormat::kWebm},
+                                    {"a.b/walk.Gif", VideoFormat::kGif}}) {
+    EXPECT_TRUE(VideoFormatOfPath(path, &format)) << path;
+    EXPECT_EQ(format, named) << path;
+  }
   for (const char* other :
        {"walk.png", "walk.mp4.png", "walk", "walk.mp", "walk.mp44", "clips.mp4/walk", "mp4", ""}) {
     EXPECT_FALSE(VideoFormatOfPath(other, &format)) << other;
@@ -161,17 +171,15 @@ TEST_F(VideoFileTest, Mp4AndWebmHoldEveryPictureInOrderWithTheSoundInSync) {
   // A click at 0.1 s, one on picture 9's time and one between pictures.
   const std::vector<int> clicks = {4410, 13230, 30001};
   for (VideoFormat format : {VideoFormat::kMp4, VideoFormat::kWebm}) {
-    SCOPED_TRACE(VideoFormatName(format));
     const VideoFileSettings settings{format, 320, 240, 30, true};
     for (Order order : {Order::kInterleaved, Order::kSoundLast}) {
-      SCOPED_TRACE(order == Order::kInterleaved ? "interleaved" : "sound last");
+      SCOPED_TRACE(std::string(VideoFormatName(format)) +
+                   (order == Order::kInterleaved ? ", interleaved" : ", sound last"));
       // Sound that comes last also ends short of the pictures.
       const int frames = order == Order::kInterleaved ? 44100 : 36000;
-      std::string why;
-      ASSERT_TRUE(WriteFilm(PathOf("film"), settings, 30, ClickTrack(frames, clicks), order, &why))
-          << why;
+      ASSERT_EQ(WriteFilm(PathOf("film"), settings, 30, ClickTrack(frames, clicks), order), "");
       ExpectFilm(PathOf("film"), settings, 30, clicks, 35);
-      EXPECT_EQ(Files(), std::vector<std::string>{"film"});
+      EXPECT_EQ(Files(), Films{"film"});
     }
   }
 }
@@ -190,141 +198,118 @@ std::vector<uint32_t> ColoursOf(const std::vector<std::vector<uint8_t>>& picture
 }
 
 // The picture with each pixel replaced by the nearest of colours.
-std::vector<uint8_t> NearestColours(const std::vector<uint8_t>& rgb,
+std::vector<uint8_t> NearestColours(std::vector<uint8_t> rgb,
                                     const std::vector<uint32_t>& colours) {
-  std::vector<uint8_t> out(rgb.size());
   for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
     int best = 1 << 30;
+    uint32_t nearest = 0;
     for (uint32_t c : colours) {
-      const int dr = rgb[i] - int(c >> 16), dg = rgb[i + 1] - int(c >> 8 & 255),
-                db = rgb[i + 2] - int(c & 255);
-      const int d = dr * dr + dg * dg + db * db;
-      if (d < best) {
-        best = d;
-        out[i] = c >> 16;
-        out[i + 1] = c >> 8 & 255;
-        out[i + 2] = c & 255;
-      }
+      int d = 0;
+      for (int j = 0; j < 3; ++j)
+        d += (rgb[i + j] - int(c >> (16 - 8 * j) & 255)) *
+             (rgb[i + j] - int(c >> (16 - 8 * j) & 255));
+      if (d < best) best = d, nearest = c;
     }
+    for (int j = 0; j < 3; ++j) rgb[i + j] = static_cast<uint8_t>(nearest >> (16 - 8 * j));
   }
-  return out;
+  return rgb;
 }
 
 TEST_F(VideoFileTest, GifHoldsEveryPictureWithOnePaletteForTheWholeFilm) {
   // 20 pictures of 21 colours in all: the palette holds every one, so they come back exactly.
   const VideoFileSettings settings{VideoFormat::kGif, 160, 120, 25, true};
-  std::string why;
-  ASSERT_TRUE(WriteFilm(PathOf("film.gif"), settings, 20, ClickTrack(44100, {100}),
-                        Order::kInterleaved, &why))
-      << why;
+  ASSERT_EQ(
+      WriteFilm(PathOf("film.gif"), settings, 20, ClickTrack(44100, {100}), Order::kInterleaved),
+      "");
   ExpectFilm(PathOf("film.gif"), settings, 20, {}, 99);
-  EXPECT_EQ(Files(), std::vector<std::string>{"film.gif"});
+  EXPECT_EQ(Files(), Films{"film.gif"});
 
-  // A film of thousands of colours: one palette of 256 for all, dithered.
-  VideoFile film;
-  char text[512] = "";
-  ASSERT_TRUE(film.Open(PathOf("ramp.gif").c_str(), settings, text, sizeof text)) << text;
-  std::vector<std::vector<uint8_t>> pictures;
-  for (int k = 0; k < 10; ++k) {
-    std::vector<uint8_t> rgb(160 * 120 * 3);
-    for (int y = 0; y < 120; ++y) {
-      for (int x = 0; x < 160; ++x) {
-        uint8_t* p = &rgb[(y * 160 + x) * 3];
-        p[0] = static_cast<uint8_t>(x * 255 / 159);
-        p[1] = static_cast<uint8_t>(y * 255 / 119);
-        p[2] = static_cast<uint8_t>(k * 25);
-      }
-    }
-    ASSERT_TRUE(film.AddPicture(rgb.data(), text, sizeof text)) << text;
-    pictures.push_back(std::move(rgb));
-  }
-  ASSERT_TRUE(film.Finish(text, sizeof text)) << text;
+  // A film of thousands of colours: one palette of 256 for all, dithered. Each picture is as
+  // close to what was given as those colours allow (dithering costs a little).
+  ASSERT_EQ(WriteFilm(PathOf("ramp.gif"), settings, 10, {}, Order::kSoundLast, RampPicture), "");
   DecodedFilm decoded;
+  std::string why;
   ASSERT_TRUE(DecodeFilm(PathOf("ramp.gif"), &decoded, &why)) << why;
   ASSERT_EQ(decoded.pictures.size(), 10u);
-  // One palette for the film: at most 256 colours in all its pictures, each picture as close
-  // to what was given as those colours allow (dithering costs a little).
   const std::vector<uint32_t> colours = ColoursOf(decoded.pictures);
   EXPECT_LE(colours.size(), 256u);
   EXPECT_GE(colours.size(), 200u);
   for (int k = 0; k < 10; ++k) {
-    const double best = PictureSnr(pictures[k], NearestColours(pictures[k], colours));
-    EXPECT_GE(PictureSnr(pictures[k], decoded.pictures[k]), best - 5) << k;
+    const std::vector<uint8_t> given = RampPicture(k, 160, 120);
+    const double best = PictureSnr(given, NearestColours(given, colours));
+    EXPECT_GE(PictureSnr(given, decoded.pictures[k]), best - 5) << k;
   }
 }
 
 TEST_F(VideoFileTest, EachFormatKeepsTheFrameRatesItCanHoldAndRefusesOthers) {
-  struct Case {
+  const struct {
     VideoFormat format;
     int fps;
     const char* name;
-  };
-  const std::vector<int> none;
-  for (const Case& c :
-       {Case{VideoFormat::kMp4, 1, "a.mp4"}, Case{VideoFormat::kMp4, 24, "b.mp4"},
-        Case{VideoFormat::kMp4, 60, "c.mp4"}, Case{VideoFormat::kMp4, 44100, "d.mp4"},
-        Case{VideoFormat::kWebm, 60, "e.webm"}, Case{VideoFormat::kWebm, 1000, "f.webm"},
-        Case{VideoFormat::kGif, 1, "g.gif"}, Case{VideoFormat::kGif, 30, "h.gif"},
-        Case{VideoFormat::kGif, 50, "i.gif"}}) {
+  } kept[] = {{VideoFormat::kMp4, 1, "a.mp4"},    {VideoFormat::kMp4, 24, "b.mp4"},
+              {VideoFormat::kMp4, 60, "c.mp4"},   {VideoFormat::kMp4, 44100, "d.mp4"},
+              {VideoFormat::kWebm, 60, "e.webm"}, {VideoFormat::kWebm, 1000, "f.webm"},
+              {VideoFormat::kGif, 1, "g.gif"},    {VideoFormat::kGif, 30, "h.gif"},
+              {VideoFormat::kGif, 50, "i.gif"}};
+  for (const auto& c : kept) {
     SCOPED_TRACE(c.name);
-    const VideoFileSettings settings{c.format, 320, 240, c.fps, c.format != VideoFormat::kGif};
-    std::string why;
-    ASSERT_TRUE(WriteFilm(PathOf(c.name), settings, 6, ClickTrack(44100 * 6 / c.fps, none),
-                          Order::kInterleaved, &why))
-        << why;
-    ExpectFilm(PathOf(c.name), settings, 6, none, c.format == VideoFormat::kGif ? 99 : 35);
+    const bool gif = c.format == VideoFormat::kGif;
+    const VideoFileSettings settings{c.format, 320, 240, c.fps, !gif};
+    ASSERT_EQ(WriteFilm(PathOf(c.name), settings, 6, ClickTrack(44100 * 6 / c.fps, {}),
+                        Order::kInterleaved),
+              "");
+    ExpectFilm(PathOf(c.name), settings, 6, {}, gif ? 99 : 35);
   }
-  struct Refusal {
+  const struct {
     VideoFormat format;
     int fps;
     const char* says;
-  };
-  for (const Refusal& r :
-       {Refusal{VideoFormat::kGif, 51, "GIF animation holds 1 to 50 pictures per second, not 51"},
-        Refusal{VideoFormat::kGif, 60, "not 60"},
-        Refusal{VideoFormat::kWebm, 1001, "WebM video holds 1 to 1000 pictures per second"},
-        Refusal{VideoFormat::kMp4, 44101, "MP4 video holds 1 to 44100"},
-        Refusal{VideoFormat::kMp4, 0, "not 0"}, Refusal{VideoFormat::kGif, -5, "not -5"}}) {
+  } refused[] = {{VideoFormat::kGif, 51, "GIF animation holds 1 to 50 pictures per second, not 51"},
+                 {VideoFormat::kGif, 60, "not 60"},
+                 {VideoFormat::kWebm, 1001, "WebM video holds 1 to 1000 pictures per second"},
+                 {VideoFormat::kMp4, 44101, "MP4 video holds 1 to 44100"},
+                 {VideoFormat::kMp4, 0, "not 0"},
+                 {VideoFormat::kGif, -5, "not -5"}};
+  for (const auto& r : refused) {
     VideoFile film;
     char why[512] = "";
-    EXPECT_FALSE(film.Open(PathOf("x.mp4").c_str(),
-                           VideoFileSettings{r.format, 64, 48, r.fps, true}, why, sizeof why));
-    EXPECT_NE(std::string(why).find(r.says), std::string::npos) << why;
+    EXPECT_FALSE(
+        film.Open(PathOf("x.mp4").c_str(), {r.format, 64, 48, r.fps, true}, why, sizeof why));
+    EXPECT_THAT(why, HasSubstr(r.says));
   }
 }
 
 TEST_F(VideoFileTest, BadSettingsAndCallsAreRefusedWithAReasonAndLeaveNothing) {
-  struct Refusal {
-    std::string path;
-    VideoFileSettings settings;
-    const char* says;
-  };
   const std::string file = PathOf("plain.txt");
   std::ofstream(file) << "not a folder";
   fs::create_directory(PathOf("folder.mp4"));
-  for (const Refusal& r : {
-           Refusal{PathOf("a.mp4"), {VideoFormat::kMp4, 0, 480, 30, true}, "not 0 x 480"},
-           Refusal{PathOf("a.mp4"),
-                   {static_cast<VideoFormat>(7), 64, 48, 30, true},
-                   "Unknown video format 7"},
-           Refusal{PathOf("a.gif"),
-                   {VideoFormat::kGif, 4097, 480, 30, true},
-                   "GIF animation takes pictures of 1 to 4096 pixels a side, not 4097 x 480"},
-           Refusal{PathOf("a.mp4"),
-                   {VideoFormat::kMp4, 641, 480, 30, true},
-                   "MP4 video needs an even width and height, not 641 x 480"},
-           Refusal{PathOf("a.webm"), {VideoFormat::kWebm, 640, 479, 30, true}, "even"},
-           Refusal{"", {}, "No file name"},
-           Refusal{PathOf("folder.mp4"), {}, "it is a folder"},
-           Refusal{PathOf("missing/a.mp4"), {}, "No such file or directory"},
-           Refusal{file + "/a.mp4", {}, "Not a directory"},
-       }) {
+  const struct {
+    std::string path;
+    VideoFileSettings settings;
+    const char* says;
+  } refused[] = {
+      {PathOf("a.mp4"), {VideoFormat::kMp4, 0, 480, 30, true}, "not 0 x 480"},
+      {PathOf("a.mp4"), {static_cast<VideoFormat>(7), 64, 48, 30, true}, "Unknown video format 7"},
+      {PathOf("a.gif"),
+       {VideoFormat::kGif, 4097, 480, 30, true},
+       "GIF animation takes pictures of 1 to 4096 pixels a side, not 4097 x 480"},
+      {PathOf("a.mp4"),
+       {VideoFormat::kMp4, 641, 480, 30, true},
+       "MP4 video needs an even width and height, not 641 x 480"},
+      {PathOf("a.webm"), {VideoFormat::kWebm, 640, 479, 30, true}, "even"},
+      {"", {}, "No file name"},
+      {PathOf("folder.mp4"), {}, "it is a folder"},
+      {PathOf("missing/a.mp4"), {}, "No such file or directory"},
+      {file + "/a.mp4", {}, "Not a directory"},
+  };
+  for (const auto& r : refused) {
     VideoFile film;
     char why[512] = "";
     EXPECT_FALSE(film.Open(r.path.c_str(), r.settings, why, sizeof why)) << r.path;
-    EXPECT_NE(std::string(why).find(r.says), std::string::npos) << why;
+    EXPECT_THAT(why, HasSubstr(r.says));
   }
-  EXPECT_EQ(Files(), (std::vector<std::string>{"folder.mp4", "plain.txt"}));
+  const Films untouched = {"folder.mp4", "plain.txt"};
+  EXPECT_EQ(Files(), untouched);
 
   // Calls without an open film, bad arguments, a second Open, and a film without pictures.
   VideoFile film;
@@ -338,14 +323,14 @@ TEST_F(VideoFileTest, BadSettingsAndCallsAreRefusedWithAReasonAndLeaveNothing) {
   const VideoFileSettings settings{VideoFormat::kMp4, 64, 48, 30, true};
   ASSERT_TRUE(film.Open(PathOf("a.mp4").c_str(), settings, why, sizeof why)) << why;
   EXPECT_FALSE(film.Open(PathOf("b.mp4").c_str(), settings, why, sizeof why));
-  EXPECT_NE(std::string(why).find("already"), std::string::npos) << why;
+  EXPECT_THAT(why, HasSubstr("already"));
   EXPECT_FALSE(film.AddPicture(nullptr, why, sizeof why));
   EXPECT_FALSE(film.AddSound(nullptr, 2, why, sizeof why));
   EXPECT_FALSE(film.AddSound(sound, -1, why, sizeof why));
   EXPECT_TRUE(film.AddSound(sound, 0, why, sizeof why));
   EXPECT_FALSE(film.Finish(why, sizeof why));
-  EXPECT_NE(std::string(why).find("No picture"), std::string::npos) << why;
-  EXPECT_EQ(Files(), (std::vector<std::string>{"folder.mp4", "plain.txt"}));
+  EXPECT_THAT(why, HasSubstr("No picture"));
+  EXPECT_EQ(Files(), untouched);
 }
 
 TEST_F(VideoFileTest, AnAbandonedFilmLeavesNothingAndKeepsTheFileItWouldHaveReplaced) {
@@ -375,14 +360,12 @@ TEST_F(VideoFileTest, AnAbandonedFilmLeavesNothingAndKeepsTheFileItWouldHaveRepl
     ASSERT_TRUE(film.AddPicture(TestPicture(0, 64, 48).data(), why, sizeof why)) << why;
     EXPECT_EQ(Files().size(), 2u);  // and the hidden one being written
   }
-  EXPECT_EQ(Files(), std::vector<std::string>{"walk.mp4"});
+  EXPECT_EQ(Files(), Films{"walk.mp4"});
   std::string earlier;
   std::getline(std::ifstream(PathOf("walk.mp4")), earlier);
   EXPECT_EQ(earlier, "earlier film");
-  std::string text;
-  ASSERT_TRUE(
-      WriteFilm(PathOf("walk.mp4"), settings, 3, ClickTrack(4410, {}), Order::kInterleaved, &text))
-      << text;
+  ASSERT_EQ(WriteFilm(PathOf("walk.mp4"), settings, 3, ClickTrack(4410, {}), Order::kInterleaved),
+            "");
   ExpectFilm(PathOf("walk.mp4"), settings, 3, {}, 35);
 }
 
@@ -413,10 +396,9 @@ TEST_F(VideoFileTest, AFilmThatCannotBeWrittenSaysWhyAndLeavesNothing) {
       }
     }
     EXPECT_LT(k, 60) << VideoFormatName(format);
-    EXPECT_NE(std::string(why).find(PathOf("noise") + ": File too large"), std::string::npos)
-        << why;
+    EXPECT_THAT(why, HasSubstr(PathOf("noise") + ": File too large"));
     EXPECT_FALSE(film.Finish(why, sizeof why));
-    EXPECT_NE(std::string(why).find("File too large"), std::string::npos) << why;
+    EXPECT_THAT(why, HasSubstr("File too large"));
     EXPECT_TRUE(Files().empty());
   }
   setrlimit(RLIMIT_FSIZE, &previous);
@@ -429,9 +411,8 @@ TEST_F(VideoFileTest, AFilmThatCannotBeWrittenSaysWhyAndLeavesNothing) {
   ASSERT_TRUE(film.AddPicture(TestPicture(0, 64, 48).data(), why, sizeof why));
   fs::create_directory(PathOf("late.mp4"));
   EXPECT_FALSE(film.Finish(why, sizeof why));
-  EXPECT_NE(std::string(why).find(PathOf("late.mp4") + ": Is a directory"), std::string::npos)
-      << why;
-  EXPECT_EQ(Files(), std::vector<std::string>{"late.mp4"});
+  EXPECT_THAT(why, HasSubstr(PathOf("late.mp4") + ": Is a directory"));
+  EXPECT_EQ(Files(), Films{"late.mp4"});
   EXPECT_TRUE(fs::is_directory(PathOf("late.mp4")));
 }
 
@@ -439,26 +420,26 @@ const char* hiddenName = "";
 bool HideOne(const char* name) { return std::string(name) != hiddenName; }
 
 TEST_F(VideoFileTest, AMissingEncoderIsNamedWithTheFormatItWasFor) {
-  struct Case {
+  const struct {
     VideoFormat format;
     bool sound;
     const char* missing;
     const char* says;  // empty: the film is made anyway
+  } cases[] = {
+      {VideoFormat::kMp4, true, "libx264",
+       "This system's FFmpeg has no H.264 encoder (libx264) for MP4 video"},
+      {VideoFormat::kMp4, true, "aac",
+       "This system's FFmpeg has no AAC encoder (aac) for MP4 video"},
+      {VideoFormat::kWebm, true, "libvpx-vp9",
+       "This system's FFmpeg has no VP9 encoder (libvpx-vp9) for WebM video"},
+      {VideoFormat::kWebm, true, "libopus",
+       "This system's FFmpeg has no Opus encoder (libopus) for WebM video"},
+      {VideoFormat::kWebm, false, "libopus", ""},
+      {VideoFormat::kGif, true, "palettegen",
+       "This system's FFmpeg has no palette filter (palettegen) for GIF animation"},
   };
   SetVideoEncoderHook(HideOne);
-  for (const Case& c : {
-           Case{VideoFormat::kMp4, true, "libx264",
-                "This system's FFmpeg has no H.264 encoder (libx264) for MP4 video"},
-           Case{VideoFormat::kMp4, true, "aac",
-                "This system's FFmpeg has no AAC encoder (aac) for MP4 video"},
-           Case{VideoFormat::kWebm, true, "libvpx-vp9",
-                "This system's FFmpeg has no VP9 encoder (libvpx-vp9) for WebM video"},
-           Case{VideoFormat::kWebm, true, "libopus",
-                "This system's FFmpeg has no Opus encoder (libopus) for WebM video"},
-           Case{VideoFormat::kWebm, false, "libopus", ""},
-           Case{VideoFormat::kGif, true, "palettegen",
-                "This system's FFmpeg has no palette filter (palettegen) for GIF animation"},
-       }) {
+  for (const auto& c : cases) {
     hiddenName = c.missing;
     VideoFile film;
     char why[512] = "";
@@ -466,27 +447,17 @@ TEST_F(VideoFileTest, AMissingEncoderIsNamedWithTheFormatItWasFor) {
         film.Open(PathOf("film").c_str(), {c.format, 64, 48, 30, c.sound}, why, sizeof why);
     EXPECT_EQ(opened, c.says[0] == '\0') << c.missing;
     EXPECT_STREQ(why, c.says);
-    if (!opened) {
-      EXPECT_TRUE(Files().empty());
-    }
+    EXPECT_TRUE(opened || Files().empty()) << c.missing;
   }
 }
 
 TEST_F(VideoFileTest, TheLargestPicturesMakeFilmsInEveryFormat) {
   for (VideoFormat format : {VideoFormat::kMp4, VideoFormat::kWebm, VideoFormat::kGif}) {
+    SCOPED_TRACE(VideoFormatName(format));
     const VideoFileSettings settings{format, 2560, 1920, 24, true};
-    std::string why;
-    ASSERT_TRUE(
-        WriteFilm(PathOf("big"), settings, 3, ClickTrack(44100 / 8, {}), Order::kSoundLast, &why))
-        << why;
-    DecodedFilm film;
-    ASSERT_TRUE(DecodeFilm(PathOf("big"), &film, &why)) << why;
-    ASSERT_EQ(film.pictures.size(), 3u);
-    EXPECT_EQ(film.width, 2560);
-    EXPECT_EQ(film.height, 1920);
-    for (int k = 0; k < 3; ++k) {
-      EXPECT_GE(PictureSnr(TestPicture(k, 2560, 1920), film.pictures[k]), 35) << k;
-    }
+    ASSERT_EQ(WriteFilm(PathOf("big"), settings, 3, ClickTrack(44100 / 8, {}), Order::kSoundLast),
+              "");
+    ExpectFilm(PathOf("big"), settings, 3, {}, 35);
   }
 }
 

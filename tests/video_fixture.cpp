@@ -41,18 +41,6 @@ AVCodecContext* OpenDecoder(AVFormatContext* input, int index) {
   return c;
 }
 
-int SwsColourSpace(AVColorSpace space) {
-  switch (space) {
-    case AVCOL_SPC_BT709:
-      return SWS_CS_ITU709;
-    case AVCOL_SPC_BT470BG:
-    case AVCOL_SPC_SMPTE170M:
-      return SWS_CS_ITU601;
-    default:
-      return SWS_CS_DEFAULT;
-  }
-}
-
 // The frame as RGB rows, converted by the colours it is tagged with.
 std::vector<uint8_t> ToRgb(const AVFrame* frame) {
   const auto format = static_cast<AVPixelFormat>(frame->format);
@@ -61,7 +49,8 @@ std::vector<uint8_t> ToRgb(const AVFrame* frame) {
       SWS_BILINEAR | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
   std::vector<uint8_t> rgb(static_cast<size_t>(frame->width) * frame->height * 3);
   if (scaler == nullptr) return rgb;
-  const int* coefficients = sws_getCoefficients(SwsColourSpace(frame->colorspace));
+  // The table is indexed by the colour spaces' own numbers; unknown ones get BT.601.
+  const int* coefficients = sws_getCoefficients(frame->colorspace);
   sws_setColorspaceDetails(scaler, coefficients, frame->color_range == AVCOL_RANGE_JPEG,
                            coefficients, 1, 0, 1 << 16, 1 << 16);
   uint8_t* rows[1] = {rgb.data()};
