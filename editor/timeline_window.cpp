@@ -138,7 +138,7 @@ void DrawLaneBackground(const View& v) {
   FillRect(0, 53, width, 2, kBlack);
   FillRect(0, 55, width, 130, kLaneGrey);
   const int fps = std::max(project.fps, 1), z = v.framePixels;
-  const int labelStep = LabelStepFrames(fps, z, TextWidth("199"));
+  const int labelStep = SecondLabelStepFrames(fps, z, TextWidth("199"));
   const bool halves = fps % 2 == 0 && fps / 2 * z >= kLabelGap;
   const int step = halves ? fps / 2 : fps;
   for (int n = v.firstFrame / step * step; n <= v.lastFrame; n += step) {
@@ -649,6 +649,13 @@ int LabelStepFrames(int fps, int framePixels, int labelWidth) {
     if (seconds * fps * framePixels >= labelWidth + kLabelGap) return seconds * fps;
   }
   return kSeconds[sizeof kSeconds / sizeof kSeconds[0] - 1] * fps;
+}
+
+int SecondLabelStepFrames(int fps, int framePixels, int labelWidth) {
+  fps = std::max(fps, 1);
+  const int step = LabelStepFrames(fps, framePixels, labelWidth);
+  // A step within the second leaves room for a label on every second.
+  return step % fps == 0 ? step : fps;
 }
 
 void DrawTimelineWindow() {

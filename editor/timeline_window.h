@@ -72,3 +72,5 @@ bool FormatClipGaugeValue(const Clip& clip, int dragState, char* text, size_t si
 // The frames between ruler labels at framePixels pixels per frame: whole seconds at fps, as few
 // as keep labels of labelWidth pixels from touching.
 int LabelStepFrames(int fps, int framePixels, int labelWidth);
+// The same for the lane grid, which counts seconds: always a whole number of seconds.
+int SecondLabelStepFrames(int fps, int framePixels, int labelWidth);

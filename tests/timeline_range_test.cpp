@@ -158,4 +158,20 @@ TEST_F(TimelineRange, TheTitleCountsFramesAndTimeAndTakesAFrameToGoTo) {
   }
 }
 
+// Ruler labels may fall within a second when zoomed in; the lane grid counts seconds, so its
+// labels stay on whole seconds at every rate and zoom, and neither set of labels touches.
+TEST(TimelineLabels, RulerLabelsNeverTouchAndLaneLabelsFallOnWholeSeconds) {
+  const int labelWidth = 20;
+  for (int fps : {1, 12, 24, 25, 30, 60, 44100}) {
+    for (int z = kMinFramePixels; z <= kMaxFramePixels; ++z) {
+      const int ruler = LabelStepFrames(fps, z, labelWidth);
+      const int lanes = SecondLabelStepFrames(fps, z, labelWidth);
+      EXPECT_GT(ruler * z, labelWidth) << fps << " fps at " << z;
+      EXPECT_GT(lanes * z, labelWidth) << fps << " fps at " << z;
+      EXPECT_EQ(lanes % fps, 0) << fps << " fps at " << z;
+    }
+  }
+  EXPECT_EQ(SecondLabelStepFrames(30, kMaxFramePixels, labelWidth), 30);
+}
+
 }  // namespace
