@@ -633,11 +633,19 @@ int ClipPixels(const Clip& clip, int framePixels) {
   return std::max(1, ClipWidth(clip) * framePixels / kFramePixels);
 }
 
-int LabelStepFrames(int fps, int framePixels, int labelWidth) {
+int SecondLabelStepFrames(int fps, int framePixels, int labelWidth) {
   static const int kSeconds[] = {1, 2, 5, 10, 15, 30, 60, 120, 300};
+  fps = std::max(fps, 1);
+  for (int seconds : kSeconds) {
+    if (seconds * fps * framePixels >= labelWidth + kLabelGap) return seconds * fps;
+  }
+  return kSeconds[sizeof kSeconds / sizeof kSeconds[0] - 1] * fps;
+}
+
+int LabelStepFrames(int fps, int framePixels, int labelWidth) {
   static const int kFrames[] = {1, 2, 5, 10};
   fps = std::max(fps, 1);
-  // Zoomed in beyond the usual, labels come within the second, on steps that divide it.
+  // Zoomed in beyond the usual, ruler labels come within the second, on steps that divide it.
   if (framePixels > kFramePixels) {
     for (int frames : kFrames) {
       if (frames < fps && fps % frames == 0 && frames * framePixels >= labelWidth + kLabelGap) {
@@ -645,17 +653,7 @@ int LabelStepFrames(int fps, int framePixels, int labelWidth) {
       }
     }
   }
-  for (int seconds : kSeconds) {
-    if (seconds * fps * framePixels >= labelWidth + kLabelGap) return seconds * fps;
-  }
-  return kSeconds[sizeof kSeconds / sizeof kSeconds[0] - 1] * fps;
-}
-
-int SecondLabelStepFrames(int fps, int framePixels, int labelWidth) {
-  fps = std::max(fps, 1);
-  const int step = LabelStepFrames(fps, framePixels, labelWidth);
-  // A step within the second leaves room for a label on every second.
-  return step % fps == 0 ? step : fps;
+  return SecondLabelStepFrames(fps, framePixels, labelWidth);
 }
 
 void DrawTimelineWindow() {

@@ -69,8 +69,8 @@ int ClipPixels(const Clip& clip, int framePixels);
 // The value a volume or pan drag shows beside its gauge ("volume 0.75", "pan -0.40", "pan
 // 0.00" at the centre, "pan +1.00"); false, nothing written, for any other drag.
 bool FormatClipGaugeValue(const Clip& clip, int dragState, char* text, size_t size);
-// The frames between ruler labels at framePixels pixels per frame: whole seconds at fps, as few
-// as keep labels of labelWidth pixels from touching.
-int LabelStepFrames(int fps, int framePixels, int labelWidth);
-// The same for the lane grid, which counts seconds: always a whole number of seconds.
+// The frames between the lane grid's second labels at framePixels pixels per frame: whole
+// seconds at fps, as few as keep labels of labelWidth pixels from touching.
 int SecondLabelStepFrames(int fps, int framePixels, int labelWidth);
+// The same for the ruler, which counts frames: zoomed in, steps within the second.
+int LabelStepFrames(int fps, int framePixels, int labelWidth);
